@@ -1,0 +1,34 @@
+#include "machine/home_directory.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace wren {
+
+const std::filesystem::path& userHome() {
+    static const std::filesystem::path home = [] {
+        long hint = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+        std::vector<char> buffer(hint > 0 ? static_cast<std::size_t>(hint) : 16384);
+        struct passwd entry {};
+        struct passwd* found = nullptr;
+        while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+               buffer.size() < (1u << 20)) {
+            buffer.resize(buffer.size() * 2);
+        }
+        if (found == nullptr || found->pw_dir == nullptr) return std::filesystem::path();
+        return std::filesystem::path(found->pw_dir);
+    }();
+    return home;
+}
+
+std::filesystem::path expandTilde(const std::filesystem::path& path) {
+    const std::string& text = path.native();
+    if (text == "~") return userHome();
+    if (text.rfind("~/", 0) == 0) return userHome() / text.substr(2);
+    return path;
+}
+
+}  // namespace wren
