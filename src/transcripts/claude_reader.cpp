@@ -44,21 +44,35 @@ std::optional<std::int64_t> contextTokens(simdjson::dom::object record) {
     return sum >= 1 ? std::optional(sum) : std::nullopt;
 }
 
-}  // namespace
-
-std::optional<std::string> lastClaudeMessage(const TranscriptWindow& window) {
+// The newest user message with display text among the lines `nextLine` hands out, newest first.
+template <class NextLine>
+std::optional<std::string> newestMessage(const PaddedBuffer& data, NextLine&& nextLine) {
     json::LineParser parser;
-    for (std::size_t i = window.lines.size(); i-- > 0;) {
-        if (!json::contains(window.line(i), kUserMarker)) continue;
-        const auto record = parser.parseObject(window, i);
+    while (const std::optional<LineRange> line = nextLine()) {
+        if (!json::contains({data.data() + line->begin, line->end - line->begin}, kUserMarker)) {
+            continue;
+        }
+        const auto record = parser.parseObject(data, *line);
         if (!record || json::isTrue(*record, "isSidechain") || !isUserTurn(*record)) continue;
         if (auto text = messageText(*record)) return text;
     }
     return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<std::string> lastClaudeMessage(const TranscriptWindow& window) {
+    std::size_t i = window.lines.size();
+    return newestMessage(window.data, [&]() -> std::optional<LineRange> {
+        if (i == 0) return std::nullopt;
+        return window.lines[--i];
+    });
+}
+
 std::optional<SessionSummary> readClaude(const std::filesystem::path& file) {
-    const auto window = JSONLReader::tail(file, kRecentBytes, 0);
+    const auto opened = RegularFile::open(file);
+    if (!opened) return std::nullopt;
+    const auto window = JSONLReader::tailBytes(*opened, kRecentBytes, 0);
     if (!window) return std::nullopt;
     auto nativeID = uuid(file.filename().native());
     if (!nativeID) return std::nullopt;
@@ -70,8 +84,9 @@ std::optional<SessionSummary> readClaude(const std::filesystem::path& file) {
     std::optional<std::string> lastMessage;
 
     json::LineParser parser;
-    for (std::size_t i = window->lines.size(); i-- > 0;) {
-        const auto record = parser.parseObject(*window, i);
+    JSONLReader::ReverseLines lines(*window);
+    while (const auto line = lines.next()) {
+        const auto record = parser.parseObject(window->data, *line);
         if (!record || json::isTrue(*record, "isSidechain")) continue;
         const bool userTurn = isUserTurn(*record);
         if (userTurn) ++turns;
@@ -84,8 +99,9 @@ std::optional<SessionSummary> readClaude(const std::filesystem::path& file) {
         if (lastActivity && lastMessage && cwd && tokens) break;
     }
     if (!lastMessage) {
-        if (const auto older = JSONLReader::tail(file, kOlderBytes, kRecentBytes)) {
-            lastMessage = lastClaudeMessage(*older);
+        if (const auto older = JSONLReader::tailBytes(*opened, kOlderBytes, kRecentBytes)) {
+            JSONLReader::ReverseLines olderLines(*older);
+            lastMessage = newestMessage(older->data, [&] { return olderLines.next(); });
         }
     }
     if (!lastActivity) return std::nullopt;
@@ -94,6 +110,7 @@ std::optional<SessionSummary> readClaude(const std::filesystem::path& file) {
     summary.id = std::string(idPrefix(Agent::claude)) + *nativeID;
     summary.agent = Agent::claude;
     summary.project = projectName(cwd);
+    summary.workingDirectory = cwd;
     summary.lastActivity = *lastActivity;
     summary.lastUserMessage = std::move(lastMessage);
     summary.turns = turns;

@@ -26,9 +26,10 @@ Header readHeader(const TranscriptWindow& head) {
         const auto payload = json::objectMember(*record, "payload");
         if (!payload) continue;
         Header header;
+        // An empty id names no session: taken literally, every such file would merge into one.
         auto id = json::stringMember(*payload, "id");
-        if (!id) id = json::stringMember(*payload, "session_id");
-        if (id) header.id = std::string(*id);
+        if (!id || id->empty()) id = json::stringMember(*payload, "session_id");
+        if (id && !id->empty()) header.id = std::string(*id);
         if (auto cwd = json::stringMember(*payload, "cwd")) header.cwd = std::string(*cwd);
         return header;
     }
@@ -72,11 +73,17 @@ std::optional<std::int64_t> codexResidentTokens(simdjson::dom::object payload) {
     return json::integerMember(*usage, "input_tokens");
 }
 
-std::optional<std::string> lastCodexMessage(const TranscriptWindow& window) {
+namespace {
+
+// The newest user message with display text among the lines `nextLine` hands out, newest first.
+template <class NextLine>
+std::optional<std::string> newestMessage(const PaddedBuffer& data, NextLine&& nextLine) {
     json::LineParser parser;
-    for (std::size_t i = window.lines.size(); i-- > 0;) {
-        if (!json::contains(window.line(i), kMessageMarker)) continue;
-        const auto record = parser.parseObject(window, i);
+    while (const std::optional<LineRange> line = nextLine()) {
+        if (!json::contains({data.data() + line->begin, line->end - line->begin}, kMessageMarker)) {
+            continue;
+        }
+        const auto record = parser.parseObject(data, *line);
         if (!record) continue;
         const auto payload = json::objectMember(*record, "payload");
         if (!payload || !isUserMessage(*payload)) continue;
@@ -85,10 +92,23 @@ std::optional<std::string> lastCodexMessage(const TranscriptWindow& window) {
     return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<std::string> lastCodexMessage(const TranscriptWindow& window) {
+    std::size_t i = window.lines.size();
+    return newestMessage(window.data, [&]() -> std::optional<LineRange> {
+        if (i == 0) return std::nullopt;
+        return window.lines[--i];
+    });
+}
+
 std::optional<SessionSummary> readCodex(const std::filesystem::path& file) {
-    const auto head = JSONLReader::head(file, kHeadBytes);
+    // One open for the head and both tails.
+    const auto opened = RegularFile::open(file);
+    if (!opened) return std::nullopt;
+    const auto head = JSONLReader::head(*opened, kHeadBytes);
     if (!head) return std::nullopt;
-    const auto window = JSONLReader::tail(file, kRecentBytes, 0);
+    const auto window = JSONLReader::tailBytes(*opened, kRecentBytes, 0);
     if (!window) return std::nullopt;
 
     Header header = readHeader(*head);
@@ -102,8 +122,9 @@ std::optional<SessionSummary> readCodex(const std::filesystem::path& file) {
     std::optional<std::string> lastMessage;
 
     json::LineParser parser;
-    for (std::size_t i = window->lines.size(); i-- > 0;) {
-        const auto root = parser.parse(*window, i);
+    JSONLReader::ReverseLines lines(*window);
+    while (const auto line = lines.next()) {
+        const auto root = parser.parse(window->data, *line);
         simdjson::dom::object record;
         if (!root || root->get(record) != simdjson::SUCCESS) continue;
         if (!lastActivity) lastActivity = timestamp(record);
@@ -125,8 +146,9 @@ std::optional<SessionSummary> readCodex(const std::filesystem::path& file) {
         if (lastActivity && lastMessage && tokens) break;
     }
     if (!lastMessage) {
-        if (const auto older = JSONLReader::tail(file, kOlderBytes, kRecentBytes)) {
-            lastMessage = lastCodexMessage(*older);
+        if (const auto older = JSONLReader::tailBytes(*opened, kOlderBytes, kRecentBytes)) {
+            JSONLReader::ReverseLines olderLines(*older);
+            lastMessage = newestMessage(older->data, [&] { return olderLines.next(); });
         }
     }
     if (!lastActivity) return std::nullopt;
@@ -135,6 +157,7 @@ std::optional<SessionSummary> readCodex(const std::filesystem::path& file) {
     summary.id = std::string(idPrefix(Agent::codex)) + *nativeID;
     summary.agent = Agent::codex;
     summary.project = projectName(header.cwd);
+    summary.workingDirectory = header.cwd;
     summary.lastActivity = *lastActivity;
     summary.lastUserMessage = std::move(lastMessage);
     summary.turns = turns;

@@ -1,28 +1,129 @@
 #include "transcripts/json_line.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <string>
 
 namespace wren::json {
 
 static_assert(PaddedBuffer::kPadding >= simdjson::SIMDJSON_PADDING);
 
+namespace {
+
+constexpr bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+constexpr auto npos = std::string_view::npos;
+
+bool fitsSixtyFourBits(std::string_view token) {
+    const char* const end = token.data() + token.size();
+    std::int64_t s = 0;
+    if (const auto r = std::from_chars(token.data(), end, s); r.ec == std::errc{} && r.ptr == end) {
+        return true;
+    }
+    std::uint64_t u = 0;
+    const auto r = std::from_chars(token.data(), end, u);
+    return r.ec == std::errc{} && r.ptr == end;
+}
+
+// An integer literal that no 64-bit integer holds, as the nearest double outside the int64 range
+// (-2^63 - 1 would otherwise round to -2^63, a valid int64). Empty when it is no number at all.
+std::string asDoubleOutOfRange(std::string_view token) {
+    constexpr double kLimit = 9223372036854775808.0;  // 2^63
+    double d = 0;
+    const auto r = std::from_chars(token.data(), token.data() + token.size(), d);
+    if (r.ptr != token.data() + token.size()) return {};
+    if (r.ec == std::errc::result_out_of_range) {
+        d = token.front() == '-' ? -std::numeric_limits<double>::max()
+                                 : std::numeric_limits<double>::max();
+    } else if (r.ec != std::errc{}) {
+        return {};
+    }
+    if (d >= -kLimit && d < kLimit) d = std::nextafter(-kLimit, -HUGE_VAL);
+    char text[32];
+    // Scientific: the shortest plain form of 2^64 would be an integer literal again.
+    const auto written = std::to_chars(text, text + sizeof text, d, std::chars_format::scientific);
+    return std::string(text, written.ptr);
+}
+
+// The line with every integer literal outside strings that no 64-bit integer holds written as
+// a double; nothing when it has none.
+std::optional<std::string> widenHugeIntegers(std::string_view line) {
+    std::string out;
+    out.reserve(line.size() + 16);
+    bool changed = false;
+    bool inString = false;
+    for (std::size_t i = 0; i < line.size();) {
+        const char c = line[i];
+        if (inString) {
+            out.push_back(c);
+            ++i;
+            if (c == '\\' && i < line.size()) {
+                out.push_back(line[i++]);
+            } else if (c == '"') {
+                inString = false;
+            }
+            continue;
+        }
+        if (c != '-' && !isDigit(c)) {
+            inString = c == '"';
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        std::size_t end = i + 1;
+        bool integral = true;
+        while (end < line.size() &&
+               (isDigit(line[end]) || std::string_view(".eE+-").find(line[end]) != npos)) {
+            integral = integral && isDigit(line[end]);
+            ++end;
+        }
+        const std::string_view token = line.substr(i, end - i);
+        const std::string wide =
+            integral && !fitsSixtyFourBits(token) ? asDoubleOutOfRange(token) : std::string();
+        out.append(wide.empty() ? token : std::string_view(wide));
+        changed = changed || !wide.empty();
+        i = end;
+    }
+    if (!changed) return std::nullopt;
+    return out;
+}
+
+}  // namespace
+
 std::optional<simdjson::dom::element> LineParser::parse(const TranscriptWindow& window,
                                                         std::size_t line) {
-    const LineRange r = window.lines[line];
+    return parse(window.data, window.lines[line]);
+}
+
+std::optional<simdjson::dom::element> LineParser::parse(const PaddedBuffer& data, LineRange r) {
     simdjson::dom::element root;
     // realloc_if_needed = false: the bytes behind the line (the rest of the window and its
     // zeroed padding) are readable, which is all the parser asks.
-    if (parser_.parse(window.data.data() + r.begin, r.end - r.begin, false).get(root) !=
-        simdjson::SUCCESS) {
-        return std::nullopt;
-    }
+    const auto error = parser_.parse(data.data() + r.begin, r.end - r.begin, false).get(root);
+    if (error == simdjson::SUCCESS) return root;
+    // The parser fails a whole line over one integer beyond 64 bits, though to the readers that
+    // is only an absent value. Written as a double out of the int64 range, it is a number that
+    // no integer field accepts, and the rest of the record still counts. Only such lines retry.
+    if (error != simdjson::NUMBER_ERROR) return std::nullopt;
+    const auto widened = widenHugeIntegers({data.data() + r.begin, r.end - r.begin});
+    if (!widened) return std::nullopt;
+    // The document keeps its own copies of the strings, so the padded copy may go after this.
+    const simdjson::padded_string copy(*widened);
+    if (parser_.parse(copy).get(root) != simdjson::SUCCESS) return std::nullopt;
     return root;
 }
 
 std::optional<simdjson::dom::object> LineParser::parseObject(const TranscriptWindow& window,
                                                              std::size_t line) {
-    const auto root = parse(window, line);
+    return parseObject(window.data, window.lines[line]);
+}
+
+std::optional<simdjson::dom::object> LineParser::parseObject(const PaddedBuffer& data,
+                                                             LineRange line) {
+    const auto root = parse(data, line);
     simdjson::dom::object object;
     if (!root || root->get(object) != simdjson::SUCCESS) return std::nullopt;
     return object;

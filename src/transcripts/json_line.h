@@ -23,6 +23,9 @@ public:
     /// The line's top-level object; nothing when it is not valid JSON or not an object.
     std::optional<simdjson::dom::object> parseObject(const TranscriptWindow& window,
                                                      std::size_t line);
+    /// The same for a line of bytes read with their padding but not split into a window.
+    std::optional<simdjson::dom::element> parse(const PaddedBuffer& data, LineRange line);
+    std::optional<simdjson::dom::object> parseObject(const PaddedBuffer& data, LineRange line);
 
 private:
     simdjson::dom::parser parser_;

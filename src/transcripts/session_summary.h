@@ -37,6 +37,8 @@ struct SessionSummary {
     std::optional<std::int64_t> reportedTokens;
     std::vector<ContextSegment> segments;
     bool isMeasured = false;
+    // The full working directory as the transcript gave it; the terminal fallback resumes there.
+    std::optional<std::string> workingDirectory;
 
     /// The reported count, or the sum of the segments (saturating, never overflowing).
     std::int64_t totalTokens() const;
