@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string_view>
 #include <vector>
 
 namespace wren::AgentRoots {
@@ -11,9 +12,19 @@ namespace wren::AgentRoots {
 
 const std::filesystem::path& codexHome();
 const std::filesystem::path& claudeHome();
-const std::filesystem::path& codexSessions();   // codexHome/sessions
-const std::filesystem::path& claudeProjects();  // claudeHome/projects
+const std::filesystem::path& codexSessions();        // codexHome/sessions
+const std::filesystem::path& claudeProjects();       // claudeHome/projects
 const std::vector<std::filesystem::path>& codex();   // sessions, archived_sessions
 const std::vector<std::filesystem::path>& claude();  // projects
+
+/// The rule behind the homes, free of the process: `value` is the variable's value (null when it
+/// is unset), taken verbatim when present — no tilde expansion, no trimming, an empty value means
+/// the current directory; otherwise `userHome` joined with `dotName`.
+std::filesystem::path homeFrom(const char* value, const std::filesystem::path& userHome,
+                               std::string_view dotName);
+/// A Codex home's transcript roots: sessions, then archived_sessions.
+std::vector<std::filesystem::path> codexRootsOf(const std::filesystem::path& codexHome);
+/// A Claude home's transcript roots: projects.
+std::vector<std::filesystem::path> claudeRootsOf(const std::filesystem::path& claudeHome);
 
 }  // namespace wren::AgentRoots

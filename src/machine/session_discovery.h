@@ -10,8 +10,14 @@
 
 namespace wren::SessionDiscovery {
 
+/// How far below a root the walk descends: directories up to this many levels down are listed.
+/// The agents nest three or four levels deep; the bound keeps a pathological tree from using up
+/// file descriptors (one is open per level) or time.
+inline constexpr int kMaxWalkDepth = 64;
+
 /// Regular, non-hidden "*.jsonl" files below `roots` (never through symlinks) modified at or after
-/// now − 24 h, roots in order.
+/// now − 24 h, roots in order. A root may itself be a symlink; nothing below it is followed.
+/// A missing or unreadable root or directory contributes nothing. Records the "enumerate" span.
 std::vector<std::filesystem::path> candidates(const std::vector<std::filesystem::path>& roots,
                                               Instant now);
 

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "transcripts/session_summary.h"
+
+namespace wren::Dump {
+
+/// The diagnostic dump: the discovered sessions, one line each, on standard output. It runs
+/// before any toolkit starts, so it works without a display.
+
+/// The rule for WRENISLAND_DUMP (null when unset): exactly "1" asks for the dump.
+bool requested(const char* value);
+
+/// `text` made safe to print on one terminal line: C0 controls, DEL and the C1 controls become
+/// visible escapes (\t, \n, \r, \x1b, \x7f, \u0085), a backslash becomes "\\" so every escape
+/// reads back one way, and each invalid UTF-8 sequence becomes U+FFFD.
+std::string escaped(std::string_view text);
+
+/// "<agent>\t used=<tokens|nil>\t window=<window|nil>\t <project>\t <nativeID>\n", the fields
+/// that come from a transcript escaped.
+std::string line(const SessionSummary& session);
+
+/// How many sessions the dump lists.
+inline constexpr std::size_t kLimit = 20;
+
+/// Discovers up to kLimit sessions, writes their lines to `out`, flushes the profiler under
+/// "discovery". Returns the exit status: 0, or 1 when `out` could not be written.
+int run(std::FILE* out);
+
+}  // namespace wren::Dump

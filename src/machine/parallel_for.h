@@ -1,0 +1,48 @@
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace wren {
+
+/// Runs body(i) once for every i in [0, count) across up to hardware-concurrency threads, the
+/// calling thread among them, and returns only when every call has finished. Indices are handed
+/// out one at a time, so a slow item does not hold up a batch. One item runs on the calling
+/// thread alone. Calls for different indices may run at the same time, so `body` must only touch
+/// what belongs to its index. It must not throw.
+template <class Body>
+void parallelFor(std::size_t count, Body&& body) {
+    if (count == 0) return;
+    if (count == 1) {
+        body(std::size_t{0});
+        return;
+    }
+    const std::size_t width =
+        std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), count);
+
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next.fetch_add(1, std::memory_order_relaxed); i < count;
+             i = next.fetch_add(1, std::memory_order_relaxed)) {
+            body(i);
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        helpers.reserve(width - 1);
+        for (std::size_t t = 1; t < width; ++t) {
+            try {
+                helpers.emplace_back(work);
+            } catch (const std::system_error&) {
+                break;  // out of threads: the ones we have, this one included, take the rest
+            }
+        }
+        work();
+    }  // the helpers join here
+}
+
+}  // namespace wren

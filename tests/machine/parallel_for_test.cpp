@@ -1,0 +1,65 @@
+#include "machine/parallel_for.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "machine/profile.h"
+
+namespace wren {
+namespace {
+
+TEST(ParallelFor, RunsEveryIndexExactlyOnceAndJoinsBeforeReturning) {
+    for (const std::size_t count : {0u, 1u, 2u, 3u, 7u, 64u, 5000u}) {
+        // Plain counters: only the join makes the workers' writes visible here, and a second
+        // run of one index would show as 2 (and as a race under ThreadSanitizer).
+        std::vector<int> runs(count, 0);
+        parallelFor(count, [&](std::size_t i) { runs[i] += 1; });
+        EXPECT_EQ(std::count(runs.begin(), runs.end(), 1), static_cast<std::ptrdiff_t>(count))
+            << count;
+    }
+}
+
+TEST(ParallelFor, WidthIsBoundedByTheItemsAndTheMachine) {
+    const auto threadsUsed = [](std::size_t count) {
+        std::mutex mutex;
+        std::set<std::thread::id> ids;
+        parallelFor(count, [&](std::size_t) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));  // let every thread join in
+            const std::lock_guard lock(mutex);
+            ids.insert(std::this_thread::get_id());
+        });
+        return ids;
+    };
+    const std::set<std::thread::id> one = threadsUsed(1);
+    EXPECT_EQ(one, std::set<std::thread::id>{std::this_thread::get_id()})
+        << "a single item runs on the calling thread";
+
+    const std::size_t width = std::max(1u, std::thread::hardware_concurrency());
+    EXPECT_LE(threadsUsed(2).size(), std::min<std::size_t>(2, width));
+    const std::set<std::thread::id> many = threadsUsed(40);
+    EXPECT_LE(many.size(), width);
+    EXPECT_TRUE(many.count(std::this_thread::get_id())) << "the caller works too";
+    if (width > 1) {
+        EXPECT_GT(many.size(), 1u) << "the items were spread over threads";
+    }
+}
+
+TEST(SpanTable, RecordsFromManyThreadsAddUp) {
+    Profile::SpanTable table;
+    parallelFor(4000, [&](std::size_t i) { table.record(i % 2 ? "odd" : "even", 3); });
+    const std::vector<Profile::SpanTotal> spans = table.takeAll();
+    ASSERT_EQ(spans.size(), 2u);
+    for (const Profile::SpanTotal& span : spans) {
+        EXPECT_EQ(span.calls, 2000) << span.name;
+        EXPECT_EQ(span.nanos, 6000u) << span.name;
+    }
+}
+
+}  // namespace
+}  // namespace wren
