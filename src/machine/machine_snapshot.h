@@ -1,10 +1,14 @@
 #pragma once
 
+#include <filesystem>
 #include <map>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "machine/install_state.h"
 #include "machine/rate_limits.h"
+#include "transcripts/instant.h"
 #include "transcripts/session_summary.h"
 
 namespace wren {
@@ -15,8 +19,21 @@ struct MachineSnapshot {
     std::map<Agent, RateWindow> windows;
     InstallState installs;
 
+    /// Where one read looks and what it takes as now; read() uses the process's own.
+    struct Sources {
+        std::filesystem::path claudeProjects;
+        std::filesystem::path codexSessions;
+        std::vector<std::filesystem::path> claudeRoots;
+        std::vector<std::filesystem::path> codexRoots;
+        Instant now;
+        InstallPaths installPaths;
+        std::optional<std::string> forceMissing;  // WRENISLAND_FORCE_MISSING, absent when unset
+    };
+
     /// Rate limits of both agents, discovery (limit 8), install probes. Never fails.
     static MachineSnapshot read();
+    /// The same over given sources, for tests and tools.
+    static MachineSnapshot read(const Sources& sources);
 };
 
 }  // namespace wren

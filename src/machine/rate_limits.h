@@ -8,6 +8,7 @@
 #include <simdjson.h>
 
 #include "transcripts/instant.h"
+#include "transcripts/json_line.h"
 
 namespace wren {
 
@@ -22,14 +23,15 @@ struct RateWindow {
 
 namespace RateLimitStore {
 
-/// The most recently modified non-hidden child that is a directory (`directories`) or not.
+/// The most recently modified non-hidden child that is a directory (`directories`) or not; on
+/// equal times the first listed. A symlink is judged by itself, so it is never a directory.
 std::optional<std::filesystem::path> newestChild(const std::filesystem::path& directory,
                                                  bool directories);
 /// The first non-empty object under `key` in the newest line (of the last 512 KiB) that has one.
-/// Returned as the parsed object owned by `parser`.
+/// Returned as the parsed object owned by `parser`: valid until its next parse.
 std::optional<simdjson::dom::object> lastObject(std::string_view key,
                                                 const std::filesystem::path& file,
-                                                simdjson::dom::parser& parser);
+                                                json::LineParser& parser);
 /// Depth first (bounded depth): the first non-empty object under `key`.
 std::optional<simdjson::dom::object> search(simdjson::dom::element value, std::string_view key);
 std::optional<RateWindow> parseWindow(simdjson::dom::object object);

@@ -1,0 +1,57 @@
+#include "machine/machine_snapshot.h"
+
+#include <utility>
+
+#include "machine/agent_roots.h"
+#include "machine/profile.h"
+#include "machine/session_discovery.h"
+
+namespace wren {
+namespace {
+
+// The one order every snapshot follows: Claude's and Codex's rate limits, the sessions, the
+// install probes.
+template <class Discover, class Probe>
+MachineSnapshot assemble(const std::filesystem::path& claudeProjects,
+                         const std::filesystem::path& codexSessions, Discover&& discover,
+                         Probe&& probe) {
+    MachineSnapshot snapshot;
+    for (const Agent agent : kAllAgents) {
+        auto window = Profile::measure("rateLimits", [&] {
+            return agent == Agent::claude ? RateLimitStore::claudeWindow(claudeProjects)
+                                          : RateLimitStore::codexWindow(codexSessions);
+        });
+        if (window) snapshot.windows.emplace(agent, std::move(*window));
+    }
+    snapshot.sessions = std::forward<Discover>(discover)();
+    snapshot.installs = std::forward<Probe>(probe)();
+    return snapshot;
+}
+
+constexpr std::size_t kSessionLimit = 8;
+
+}  // namespace
+
+MachineSnapshot MachineSnapshot::read() {
+    return assemble(
+        AgentRoots::claudeProjects(), AgentRoots::codexSessions(),
+        [] { return SessionDiscovery::discover(kSessionLimit); },
+        [] { return InstallState::probe(); });
+}
+
+MachineSnapshot MachineSnapshot::read(const Sources& sources) {
+    return assemble(
+        sources.claudeProjects, sources.codexSessions,
+        [&] {
+            return SessionDiscovery::discover(kSessionLimit, sources.codexRoots,
+                                              sources.claudeRoots, sources.now);
+        },
+        [&] {
+            return InstallState::probe(sources.installPaths,
+                                       sources.forceMissing
+                                           ? std::optional<std::string_view>(*sources.forceMissing)
+                                           : std::nullopt);
+        });
+}
+
+}  // namespace wren
