@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "machine/install_state.h"
+#include "machine/machine_snapshot.h"
+#include "machine/rate_limits.h"
+#include "transcripts/instant.h"
+#include "transcripts/session_summary.h"
+#include "widget/local_calendar.h"
+
+namespace wren {
+
+using SessionList = std::vector<SessionSummary>;
+using RateWindows = std::map<Agent, RateWindow>;
+
+/// The state behind the context widget and the rules that change it, without Qt: applying a
+/// machine snapshot (demo fallback, today's totals, the one-shot start-up selection), toggling
+/// the selection, and the expanded island's height. The clock comes in as an argument; the
+/// calendar, the start-up selection and the demo list come in at construction.
+class ContextModel {
+  public:
+    static constexpr double kRowHeight = 25;
+    static constexpr double kDetailHeight = 110;
+    static constexpr double kListPadding = 22;
+    /// A session this recent (inclusive) counts as active.
+    static constexpr double kActiveSeconds = 7200;
+
+    struct Setup {
+        LocalCalendar calendar;                       // decides what "today" is
+        std::optional<std::int64_t> pinnedSelection;  // index to select once at start-up
+        SessionList demo;                             // shown while no real session is known
+    };
+
+    /// The process's calendar, WRENISLAND_SELECT and SessionSummary::demo().
+    ContextModel();
+    explicit ContextModel(Setup setup);
+
+    /// Publishes a snapshot as seen at `now`: its sessions unchanged (or the demo list, in session
+    /// order, when it has none), today's tokens and worked time, windows and installs; then the
+    /// start-up selection if it is pending and now in range. Leaves any other selection alone.
+    void apply(MachineSnapshot snapshot, Instant now);
+
+    /// Clears the selection when it is `id`, else selects `id`.
+    void toggleSelection(std::string_view id);
+
+    /// notch + padding, + one row per session, + the detail block while anything is selected.
+    double expandedHeight(double notch) const;
+
+    /// The newest session, absent when there is none.
+    std::optional<SessionSummary> active() const;
+    /// Sessions whose last activity is at most two hours before `now`.
+    std::int64_t activeCount(Instant now) const;
+
+    const SessionList& sessions() const { return sessions_; }
+    std::int64_t tokensToday() const { return tokensToday_; }
+    double workedToday() const { return workedToday_; }
+    const std::optional<std::string>& selectedID() const { return selectedID_; }
+    const RateWindows& windows() const { return windows_; }
+    const InstallState& installs() const { return installs_; }
+
+    /// WRENISLAND_SELECT as a strict decimal, read once per process; absent when unset or bad.
+    static std::optional<std::int64_t> pinnedSelectionFromEnvironment();
+
+  private:
+    Setup setup_;
+    SessionList sessions_;
+    std::int64_t tokensToday_ = 0;
+    double workedToday_ = 0;
+    std::optional<std::string> selectedID_;
+    bool appliedPinnedSelection_ = false;
+    RateWindows windows_;
+    InstallState installs_;
+};
+
+/// Sorts newest activity first, equal instants by ascending id, keeping the order of equals.
+SessionList inSessionOrder(SessionList sessions);
+
+}  // namespace wren

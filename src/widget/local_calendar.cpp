@@ -1,0 +1,32 @@
+#include "widget/local_calendar.h"
+
+#include <unicode/gregocal.h>
+#include <unicode/timezone.h>
+
+#include <cmath>
+#include <memory>
+
+namespace wren {
+
+LocalCalendar::Day LocalCalendar::dayContaining(Instant moment) const {
+    const Day empty{moment, moment};
+    if (!std::isfinite(unixSeconds(moment))) return empty;
+    std::unique_ptr<icu::TimeZone> zone(
+        zone_.empty() ? icu::TimeZone::createDefault()
+                      : icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zone_)));
+    UErrorCode status = U_ZERO_ERROR;
+    icu::GregorianCalendar calendar(zone.release(), status);  // adopts the zone
+    calendar.setTime(unixSeconds(moment) * 1000.0, status);
+    // Zeroing the fields (not subtracting 24 h) lets the calendar find midnight on DST days.
+    calendar.set(UCAL_HOUR_OF_DAY, 0);
+    calendar.set(UCAL_MINUTE, 0);
+    calendar.set(UCAL_SECOND, 0);
+    calendar.set(UCAL_MILLISECOND, 0);
+    const UDate start = calendar.getTime(status);
+    calendar.add(UCAL_DATE, 1, status);
+    const UDate end = calendar.getTime(status);
+    if (U_FAILURE(status)) return empty;
+    return Day{instantFromUnix(start / 1000.0), instantFromUnix(end / 1000.0)};
+}
+
+}  // namespace wren
