@@ -1,4 +1,3 @@
-#include "transcripts/iso8601.h"
 #include "transcripts/json_line.h"
 #include "transcripts/jsonl_reader.h"
 #include "transcripts/message_text.h"
@@ -9,13 +8,6 @@ namespace wren::SessionDiscovery {
 namespace {
 
 constexpr std::string_view kUserMarker = "\"user\"";
-
-std::optional<Instant> timestamp(simdjson::dom::object record) {
-    const auto text = json::stringMember(record, "timestamp");
-    if (!text) return std::nullopt;
-    if (auto instant = ISO8601::parse(*text)) return instant;
-    return ISO8601::fallback(*text);
-}
 
 bool isUserTurn(simdjson::dom::object record) {
     return json::stringMember(record, "type") == "user" && !json::isTrue(record, "isMeta");
@@ -93,7 +85,7 @@ std::optional<SessionSummary> readClaude(const std::filesystem::path& file) {
         if (!cwd) {
             if (auto text = json::stringMember(*record, "cwd")) cwd = std::string(*text);
         }
-        if (!lastActivity) lastActivity = timestamp(*record);
+        if (!lastActivity) lastActivity = json::recordTime(*record);
         if (!tokens) tokens = contextTokens(*record);
         if (!lastMessage && userTurn) lastMessage = messageText(*record);
         if (lastActivity && lastMessage && cwd && tokens) break;

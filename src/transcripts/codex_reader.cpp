@@ -1,4 +1,3 @@
-#include "transcripts/iso8601.h"
 #include "transcripts/json_line.h"
 #include "transcripts/jsonl_reader.h"
 #include "transcripts/message_text.h"
@@ -34,13 +33,6 @@ Header readHeader(const TranscriptWindow& head) {
         return header;
     }
     return {};
-}
-
-std::optional<Instant> timestamp(simdjson::dom::object record) {
-    const auto text = json::stringMember(record, "timestamp");
-    if (!text) return std::nullopt;
-    if (auto instant = ISO8601::parse(*text)) return instant;
-    return ISO8601::fallback(*text);
 }
 
 bool isUserMessage(simdjson::dom::object payload) {
@@ -127,7 +119,7 @@ std::optional<SessionSummary> readCodex(const std::filesystem::path& file) {
         const auto root = parser.parse(window->data, *line);
         simdjson::dom::object record;
         if (!root || root->get(record) != simdjson::SUCCESS) continue;
-        if (!lastActivity) lastActivity = timestamp(record);
+        if (!lastActivity) lastActivity = json::recordTime(record);
         simdjson::dom::element payloadValue;
         simdjson::dom::object payload;
         if (record.at_key("payload").get(payloadValue) != simdjson::SUCCESS ||

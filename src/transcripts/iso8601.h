@@ -19,4 +19,10 @@ std::optional<Instant> parse(std::string_view text);
 /// are checked strictly here. Pure, so it needs no lock.
 std::optional<Instant> fallback(std::string_view text);
 
+/// A record's stamp as the readers take it: the fast path, then the fallback.
+inline std::optional<Instant> parseAny(std::string_view text) {
+    if (auto instant = parse(text)) return instant;
+    return fallback(text);
+}
+
 }  // namespace wren::ISO8601

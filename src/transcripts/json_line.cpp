@@ -6,6 +6,8 @@
 #include <limits>
 #include <string>
 
+#include "transcripts/iso8601.h"
+
 namespace wren::json {
 
 static_assert(PaddedBuffer::kPadding >= simdjson::SIMDJSON_PADDING);
@@ -174,6 +176,11 @@ std::optional<simdjson::dom::object> objectMember(simdjson::dom::object object,
 bool isTrue(simdjson::dom::object object, std::string_view key) {
     bool value = false;
     return object.at_key(key).get(value) == simdjson::SUCCESS && value;
+}
+
+std::optional<Instant> recordTime(simdjson::dom::object record) {
+    const auto text = stringMember(record, "timestamp");
+    return text ? ISO8601::parseAny(*text) : std::nullopt;
 }
 
 bool contains(std::string_view haystack, std::string_view needle) {

@@ -6,6 +6,7 @@
 
 #include <simdjson.h>
 
+#include "transcripts/instant.h"
 #include "transcripts/transcript_window.h"
 
 namespace wren::json {
@@ -41,6 +42,9 @@ std::optional<simdjson::dom::object> objectMember(simdjson::dom::object object,
 std::optional<simdjson::dom::element> member(simdjson::dom::object object, std::string_view key);
 /// True only for a Boolean member that is true.
 bool isTrue(simdjson::dom::object object, std::string_view key);
+
+/// The record's "timestamp" text as an instant; nothing when absent or unparsable.
+std::optional<Instant> recordTime(simdjson::dom::object record);
 
 /// Whether `needle` occurs in `haystack` (a plain byte search, used before parsing a line).
 bool contains(std::string_view haystack, std::string_view needle);
