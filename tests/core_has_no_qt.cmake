@@ -1,5 +1,6 @@
 # Fails when any source of the Qt-free core includes a Qt header, or the core links Qt.
 # Run as: cmake -DSOURCES=<;-list> -DSOURCE_DIR=<dir> -DLINKS=<;-list> -P core_has_no_qt.cmake
+cmake_policy(SET CMP0007 NEW)
 set(offenders "")
 foreach(source IN LISTS SOURCES)
   if(NOT IS_ABSOLUTE "${source}")
