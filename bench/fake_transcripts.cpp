@@ -113,8 +113,41 @@ constexpr std::int64_t kCompactedContext = 20000;
 constexpr std::int64_t kContextCeiling = 180000;
 
 // The state both agents' writers share: output, randomness, clock and the context size.
+// Turns of prompts, tool steps and answers up to the planned size; the agents differ only in how
+// each record is written.
 class Writer {
+  public:
+    virtual ~Writer() = default;
+
+    std::string build() {
+        header();
+        if (plan_.lastPrompt == LastPrompt::early) {
+            while (out_.size() < kEarlyTurnsBytes) turn(3, false);
+            prompt();
+            while (out_.size() < plan_.bytes) toolStep(true);
+            answer();
+        } else {
+            while (roomBeforeFinalTurn()) turn(rng_.between(2, 14), true);
+            prompt();
+            toolStep(false);
+            toolStep(false);
+            answer();
+        }
+        return std::move(out_);
+    }
+
   protected:
+    virtual void header() {}
+    virtual void prompt() = 0;
+    virtual void toolStep(bool allowBig) = 0;
+    virtual void answer() = 0;
+
+    void turn(std::uint64_t steps, bool allowBig) {
+        prompt();
+        for (std::uint64_t i = 0; i < steps && roomBeforeFinalTurn(); ++i) toolStep(allowBig);
+        answer();
+    }
+
     explicit Writer(const FakeTranscript& plan)
         : plan_(plan), rng_(plan.seed), clock_(plan.startUnix) {
         out_.reserve(static_cast<std::size_t>(plan.bytes) + 1024 * 1024);
@@ -151,32 +184,11 @@ class Writer {
     std::string out_;
 };
 
-class ClaudeWriter : Writer {
+class ClaudeWriter final : public Writer {
   public:
     explicit ClaudeWriter(const FakeTranscript& plan) : Writer(plan) {}
 
-    std::string build() {
-        if (plan_.lastPrompt == LastPrompt::early) {
-            while (out_.size() < kEarlyTurnsBytes) turn(3, false);
-            prompt();
-            while (out_.size() < plan_.bytes) toolStep(true);
-            answer();
-        } else {
-            while (roomBeforeFinalTurn()) turn(rng_.between(2, 14), true);
-            prompt();
-            toolStep(false);
-            toolStep(false);
-            answer();
-        }
-        return std::move(out_);
-    }
-
   private:
-    void turn(std::uint64_t steps, bool allowBig) {
-        prompt();
-        for (std::uint64_t i = 0; i < steps && roomBeforeFinalTurn(); ++i) toolStep(allowBig);
-        answer();
-    }
 
     void begin() {
         out_ += R"({"parentUuid":")";
@@ -197,7 +209,7 @@ class ClaudeWriter : Writer {
         out_ += "\"}\n";
     }
 
-    void prompt() {
+    void prompt() override {
         begin();
         out_ += R"("type":"user","message":{"role":"user","content":")";
         if (rng_.oneIn(3)) {
@@ -241,7 +253,7 @@ class ClaudeWriter : Writer {
         end();
     }
 
-    void toolStep(bool allowBig) {
+    void toolStep(bool allowBig) override {
         std::string toolId = "toolu_";
         appendBase64(toolId, rng_, 24);
 
@@ -278,7 +290,7 @@ class ClaudeWriter : Writer {
         end();
     }
 
-    void answer() {
+    void answer() override {
         assistantBegin();
         out_ += R"({"type":"text","text":")";
         appendProse(out_, rng_, rng_.between(100, 1500));
@@ -289,33 +301,11 @@ class ClaudeWriter : Writer {
     std::string parent_ = "00000000-0000-4000-8000-000000000000";
 };
 
-class CodexWriter : Writer {
+class CodexWriter final : public Writer {
   public:
     explicit CodexWriter(const FakeTranscript& plan) : Writer(plan) {}
 
-    std::string build() {
-        header();
-        if (plan_.lastPrompt == LastPrompt::early) {
-            while (out_.size() < kEarlyTurnsBytes) turn(3, false);
-            prompt();
-            while (out_.size() < plan_.bytes) toolStep(true);
-            answer();
-        } else {
-            while (roomBeforeFinalTurn()) turn(rng_.between(2, 14), true);
-            prompt();
-            toolStep(false);
-            toolStep(false);
-            answer();
-        }
-        return std::move(out_);
-    }
-
   private:
-    void turn(std::uint64_t steps, bool allowBig) {
-        prompt();
-        for (std::uint64_t i = 0; i < steps && roomBeforeFinalTurn(); ++i) toolStep(allowBig);
-        answer();
-    }
 
     void begin(std::string_view type) {
         out_ += R"({"timestamp":")";
@@ -339,7 +329,7 @@ class CodexWriter : Writer {
         end();
     }
 
-    void header() {
+    void header() override {
         begin("session_meta");
         out_ += R"("id":")";
         out_ += plan_.nativeID;
@@ -364,7 +354,7 @@ class CodexWriter : Writer {
                     "</cwd>\\n  <shell>bash</shell>\\n</environment_context>");
     }
 
-    void prompt() {
+    void prompt() override {
         std::string text;
         appendProse(text, rng_, rng_.between(20, 600));
         message("user", "input_text", text);
@@ -410,7 +400,7 @@ class CodexWriter : Writer {
         end();
     }
 
-    void toolStep(bool allowBig) {
+    void toolStep(bool allowBig) override {
         std::string callId = "call_";
         appendBase64(callId, rng_, 24);
         std::string summary = "**";
@@ -446,7 +436,7 @@ class CodexWriter : Writer {
         end();
     }
 
-    void answer() {
+    void answer() override {
         std::string text;
         appendProse(text, rng_, rng_.between(100, 1500));
         message("assistant", "output_text", text);
