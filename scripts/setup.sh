@@ -6,6 +6,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libsimdjson-dev libicu-dev
   qt6-base-dev
+  fonts-dejavu-core fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 
