@@ -1,0 +1,177 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "machine/install_state.h"
+#include "machine/rate_limits.h"
+#include "transcripts/session_summary.h"
+#include "views/animation.h"
+#include "views/island_part.h"
+#include "widget/context_model.h"
+#include "widget/session_actions.h"
+
+namespace wren {
+
+/// What a row's buttons do. Each reports what becomes of the row's hint through `done`, now or
+/// later (an action may run a program first); `done` is safe to call after the row is gone.
+struct RowActionHandlers {
+    using Done = std::function<void(HintChange)>;
+    std::function<void(const SessionSummary&, Done)> open;
+    std::function<void(Agent, Done)> start;
+    std::function<void(Done)> saveMemory;
+    std::function<void(const QString& url)> openLink;
+
+    /// The real machine's actions, run on the spot, and links opened by the desktop.
+    static RowActionHandlers local();
+};
+
+/// The share of a remaining quota a pill shows, and how it is tinted.
+namespace Quota {
+/// What is left of the window: 100 − the used percentage it reports; absent when unknown or
+/// not a finite number that fits after rounding.
+std::optional<double> remaining(const std::optional<RateWindow>& window);
+/// The whole percentage shown: rounded half away from zero and clamped to 0…100.
+std::int64_t shownPercent(double remaining);
+/// Red below 10, amber up to 29, else cream at 0.45 (also without a window).
+QColor tint(std::optional<double> remaining);
+}  // namespace Quota
+
+/// Widths of the composition bar's capsules: each segment's share of `total` in the width left
+/// after the gaps, at least 3 so a tiny share stays visible; all 0 when `total` is not positive.
+/// Not renormalised, so the capsules may add up to more or less than the width.
+std::vector<double> compositionWidths(const std::vector<ContextSegment>& segments,
+                                      std::int64_t total, double width, double gap);
+
+/// A pill-shaped button: paints its label, tracks the pointer, calls its action on a click.
+class PillButton : public IslandPart {
+    Q_OBJECT
+
+  public:
+    explicit PillButton(QWidget* parent = nullptr);
+    void setAction(std::function<void()> action) { action_ = std::move(action); }
+    bool isHovering() const { return hovering_; }
+
+  protected:
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    std::function<void()> action_;
+    bool hovering_ = false;
+    bool pressed_ = false;
+};
+
+/// "Claude 42% left": starts a new session in an agent, tinted by its remaining quota.
+class AgentStartPill final : public PillButton {
+    Q_OBJECT
+
+  public:
+    AgentStartPill(Agent agent, QWidget* parent = nullptr);
+    void setState(std::optional<RateWindow> window, bool installed);
+    QSize sizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString percentText() const;
+
+    Agent agent_;
+    std::optional<RateWindow> window_;
+    bool installed_ = false;
+};
+
+/// A round button with a glyph and a tooltip: reopens the session.
+class IconPill final : public PillButton {
+    Q_OBJECT
+
+  public:
+    explicit IconPill(QWidget* parent = nullptr);
+    QSize sizeHint() const override { return {26, 22}; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+/// "Save memory" with its glyph, dimmed while the companion is absent.
+class SecondaryPill final : public PillButton {
+    Q_OBJECT
+
+  public:
+    explicit SecondaryPill(QWidget* parent = nullptr);
+    void setEnabledLook(bool enabled);
+    QSize sizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    bool enabledLook_ = false;
+};
+
+/// The row's hint: a short text and, when it has an address, an underlined link.
+class HintLine final : public IslandPart {
+    Q_OBJECT
+
+  public:
+    explicit HintLine(QWidget* parent = nullptr);
+    void setHint(const Hint& hint);
+    void setOpenLink(std::function<void(const QString&)> open) { openLink_ = std::move(open); }
+    QSize sizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    QRectF linkRect() const;
+
+    Hint hint_;
+    std::function<void(const QString&)> openLink_;
+};
+
+/// Below a selected row: the composition bar and legend, the context fill, a start button per
+/// agent, "Save memory", the reopen button and the row's hint.
+class SessionDetail final : public IslandPart {
+    Q_OBJECT
+
+  public:
+    static constexpr double kHeight = 97;
+
+    explicit SessionDetail(QWidget* parent = nullptr);
+
+    void setSession(const SessionSummary& session, const RateWindows& windows,
+                    const InstallState& installs);
+    /// Shows `hint` (fading in) or, when absent, fades the shown one out.
+    void setHint(const std::optional<Hint>& hint, const anim::Motion& motion);
+    void setActions(std::function<void()> open, std::function<void(Agent)> start,
+                    std::function<void()> saveMemory, std::function<void(const QString&)> link);
+
+    bool advance(double now) override;
+    QSize sizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void layoutChildren();
+    QString contextText() const;
+
+    SessionSummary session_;
+    AgentStartPill* claude_;
+    AgentStartPill* codex_;
+    SecondaryPill* save_;
+    IconPill* reopen_;
+    HintLine* hint_;
+    anim::AnimatedValue hintOpacity_{0};
+    double startLabelWidth_ = 0;
+};
+
+}  // namespace wren
