@@ -51,8 +51,13 @@ void drawLine(QPainter& painter, const QRectF& box, const QString& text, const Q
               const QColor& color, Qt::Alignment align, Qt::TextElideMode elide) {
     if (box.width() <= 0 || text.isEmpty()) return;
     const QFontMetricsF metrics(font, painter.device());
+    // A line shows a few dozen characters; a pasted log of megabytes would only cost shaping
+    // time, so anything past the cap goes before measuring (never splitting a surrogate pair).
+    constexpr qsizetype kShownCap = 400;
+    qsizetype keep = std::min(text.size(), kShownCap);
+    if (keep < text.size() && text.at(keep - 1).isHighSurrogate()) --keep;
     // One line whatever the transcript held: breaks and tabs become spaces before measuring.
-    QString line = text;
+    QString line = text.left(keep);
     for (QChar& c : line) {
         if (c == u'\n' || c == u'\r' || c == u'\t' || c == QChar::LineSeparator ||
             c == QChar::ParagraphSeparator) {
