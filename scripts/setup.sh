@@ -6,8 +6,11 @@ packages=(
   g++ cmake ninja-build pkg-config
   libsimdjson-dev libicu-dev
   qt6-base-dev
+  libxcb1-dev libxcb-xinput-dev libxcb-shape0-dev
   fonts-dejavu-core fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev
+  xdg-utils
+  xvfb xcompmgr xautomation xdotool x11-utils x11-xserver-utils imagemagick
 )
 
 missing=()

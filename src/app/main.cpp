@@ -1,3 +1,4 @@
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -8,7 +9,11 @@
 #ifdef WREN_HAVE_GUI
 #include <QApplication>
 
+#include "island/island_app.h"
 #include "island/render_mode.h"
+#include "platform/desktop_session.h"
+#include "platform/quit_signals.h"
+#include "platform/single_instance.h"
 #endif
 
 namespace {
@@ -28,9 +33,47 @@ bool platformChosen(int argc, char** argv) {
     return false;
 }
 
+#ifdef WREN_HAVE_GUI
+int runIsland(int argc, char** argv, std::chrono::steady_clock::time_point processStart) {
+    if (!platformChosen(argc, argv)) {
+        // Qt 6.4 on Wayland can neither keep a window above panels nor let clicks through it,
+        // so the island goes through XWayland there.
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        if (wayland != nullptr && *wayland != '\0') setenv("QT_QPA_PLATFORM", "xcb", 1);
+        if (!wren::DesktopSession::canConnectToX()) {
+            std::fprintf(stderr,
+                         "wrenisland: no display to show the island on (DISPLAY is unset or does "
+                         "not answer); WRENISLAND_DUMP=1 lists the sessions and "
+                         "WRENISLAND_RENDER=island.png draws the island into a picture\n");
+            return 1;
+        }
+    }
+
+    wren::SingleInstance instance;
+    if (!instance.isFirst()) {
+        std::fprintf(stderr, "wrenisland: already running for this user\n");
+        return 0;
+    }
+
+    wren::QuitSignals::block();  // before the toolkit starts its threads
+    QApplication::setApplicationName(QStringLiteral("wrenisland"));
+    QApplication::setApplicationDisplayName(QStringLiteral("WrenIsland"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication app(argc, argv);
+    wren::QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &wren::QuitSignals::quitRequested, &app,
+                     [] { QCoreApplication::quit(); });
+
+    wren::IslandApp island(processStart);
+    island.start();
+    return app.exec();
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    const auto processStart = std::chrono::steady_clock::now();
     // Decided before any toolkit exists, so the dump needs no display.
     if (wren::Dump::requested(std::getenv("WRENISLAND_DUMP"))) {
         // A reader that went away is a failed write, reported by the exit status, not a signal.
@@ -45,14 +88,13 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         return wren::RenderMode::run(*picture);
     }
+    return runIsland(argc, argv, processStart);
 #else
+    (void)processStart;
     (void)argc;
     (void)argv;
-#endif
-
-    std::printf(
-        "WrenIsland %s: the desktop window is not built yet. WRENISLAND_DUMP=1 lists the "
-        "sessions; WRENISLAND_RENDER=island.png draws the island into a picture.\n",
-        WREN_VERSION);
+    std::printf("WrenIsland %s was built without its window; WRENISLAND_DUMP=1 lists sessions\n",
+                WREN_VERSION);
     return std::fflush(stdout) == 0 ? 0 : 1;
+#endif
 }

@@ -61,7 +61,7 @@ class WrenContextView final : public IslandPart {
     IslandSelection selection_;
     double headerInset_ = 14;
     double bodyInset_ = 18;
-    RowActionHandlers actions_ = RowActionHandlers::local();
+    RowActionHandlers actions_ = RowActionHandlers::immediate();
     std::vector<SessionEntry*> entries_;
 };
 

@@ -160,11 +160,21 @@ bool IslandView::advance(double now) {
 
     moving = IslandPart::advance(now) || moving;
     update();
+    const double radius = radius_.value(now);
+    if (body != lastBody_ || radius != lastRadius_) {
+        lastBody_ = body;
+        lastRadius_ = radius;
+        emit bodyChanged();
+    }
     return moving;
 }
 
 void IslandView::resizeEvent(QResizeEvent*) {
     requestFrames();
+}
+
+QPainterPath IslandView::bodyOutline() const {
+    return NotchShape{kTopRadius, radius_.value(lastNow_), 0}.path(bodyFrame());
 }
 
 const QImage& IslandView::shadowImage(const QRectF& body, double radius, double dpr) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainterPath>
 
 #include "views/animation.h"
 #include "views/island_layout.h"
@@ -37,6 +38,8 @@ class IslandView final : public IslandPart {
 
     /// The body's frame inside the view now: the island's width plus the ears, centred.
     QRectF bodyFrame() const;
+    /// The body's outline now, in view coordinates (without the band above the top edge).
+    QPainterPath bodyOutline() const;
     double bottomRadius() const { return radius_.value(lastNow_); }
     double shadowOpacity() const { return shadow_.value(lastNow_); }
     WrenContextStrip& strip() { return *strip_; }
@@ -47,6 +50,10 @@ class IslandView final : public IslandPart {
 
     bool advance(double now) override;
     QSize sizeHint() const override;
+
+  signals:
+    /// The body's outline moved or changed size (for windows that must be shaped to it).
+    void bodyChanged();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -71,6 +78,8 @@ class IslandView final : public IslandPart {
     anim::AnimatedValue panelOpacity_;
     anim::AnimatedValue panelOffset_;
     double lastNow_ = 0;
+    QRectF lastBody_;
+    double lastRadius_ = -1;
 
     struct ShadowCache {
         QSizeF body;

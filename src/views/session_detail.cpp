@@ -1,18 +1,15 @@
 #include "views/session_detail.h"
 
-#include <QDesktopServices>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
-#include <QUrl>
 #include <cmath>
 #include <limits>
 
 #include "views/agent_icon.h"
 #include "views/style.h"
 #include "views/symbols.h"
-#include "widget/row_actions.h"
 #include "widget/token_format.h"
 
 namespace wren {
@@ -36,15 +33,6 @@ constexpr double kActionTop = 71;
 constexpr double kButtonRowHeight = 24;
 
 }  // namespace
-
-RowActionHandlers RowActionHandlers::local() {
-    RowActionHandlers h;
-    h.open = [](const SessionSummary& s, Done done) { done(RowActions::openSession(s)); };
-    h.start = [](Agent agent, Done done) { done(RowActions::start(agent)); };
-    h.saveMemory = [](Done done) { done(RowActions::saveMemory()); };
-    h.openLink = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); };
-    return h;
-}
 
 namespace Quota {
 

@@ -11,22 +11,10 @@
 #include "views/animation.h"
 #include "views/island_part.h"
 #include "widget/context_model.h"
+#include "widget/row_actions.h"
 #include "widget/session_actions.h"
 
 namespace wren {
-
-/// What a row's buttons do. Each reports what becomes of the row's hint through `done`, now or
-/// later (an action may run a program first); `done` is safe to call after the row is gone.
-struct RowActionHandlers {
-    using Done = std::function<void(HintChange)>;
-    std::function<void(const SessionSummary&, Done)> open;
-    std::function<void(Agent, Done)> start;
-    std::function<void(Done)> saveMemory;
-    std::function<void(const QString& url)> openLink;
-
-    /// The real machine's actions, run on the spot, and links opened by the desktop.
-    static RowActionHandlers local();
-};
 
 /// The share of a remaining quota a pill shows, and how it is tinted.
 namespace Quota {

@@ -65,7 +65,7 @@ class SessionEntry final : public IslandPart {
     bool pressed_ = false;
     std::optional<Hint> hint_;
     std::function<void()> onTap_;
-    RowActionHandlers actions_ = RowActionHandlers::local();
+    RowActionHandlers actions_ = RowActionHandlers::immediate();
 
     SessionDetail* detail_ = nullptr;  // while selected, and while it fades out
     anim::AnimatedValue presence_{0};  // 0 hidden … 1 shown: the detail's fade, slide and room

@@ -1,7 +1,59 @@
 #include "widget/row_actions.h"
 
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QMetaObject>
+#include <QThreadPool>
+#include <QUrl>
+
 #include "machine/install_state.h"
 #include "widget/session_opener.h"
+
+namespace wren {
+namespace {
+
+void openWithDesktop(const QString& url) {
+    // Qt starts xdg-open detached and returns at once.
+    QDesktopServices::openUrl(QUrl(url));
+}
+
+// `work` on a pool thread; its answer goes to `done` on the GUI thread.
+void inBackground(std::function<HintChange()> work, RowActionHandlers::Done done) {
+    QThreadPool::globalInstance()->start([work = std::move(work), done = std::move(done)] {
+        HintChange change = work();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [done, change = std::move(change)] { done(change); },
+            Qt::QueuedConnection);
+    });
+}
+
+}  // namespace
+
+RowActionHandlers RowActionHandlers::immediate() {
+    RowActionHandlers h;
+    h.open = [](const SessionSummary& s, Done done) { done(RowActions::openSession(s)); };
+    h.start = [](Agent agent, Done done) { done(RowActions::start(agent)); };
+    h.saveMemory = [](Done done) { done(RowActions::saveMemory()); };
+    h.openLink = &openWithDesktop;
+    return h;
+}
+
+RowActionHandlers RowActionHandlers::inBackground() {
+    RowActionHandlers h;
+    h.open = [](const SessionSummary& s, Done done) {
+        wren::inBackground([s] { return RowActions::openSession(s); }, std::move(done));
+    };
+    h.start = [](Agent agent, Done done) {
+        wren::inBackground([agent] { return RowActions::start(agent); }, std::move(done));
+    };
+    h.saveMemory = [](Done done) {
+        wren::inBackground([] { return RowActions::saveMemory(); }, std::move(done));
+    };
+    h.openLink = &openWithDesktop;
+    return h;
+}
+
+}  // namespace wren
 
 namespace wren::RowActions {
 

@@ -153,17 +153,17 @@ TEST_F(DumpEndToEnd, ListsAtMostTwentyAndReportsNothingWhenProfilingIsOff) {
     EXPECT_EQ(run.err, "");
 }
 
-TEST_F(DumpEndToEnd, AnyOtherValueLeavesDumpModeAlone) {
+TEST_F(DumpEndToEnd, AnyOtherValueStartsTheIslandWhichNeedsADisplay) {
     home_.write("claude/projects/p/" + uuidOf(1) + ".jsonl", claudeTranscript("/w/p", kStart));
     for (const char* value : {"WRENISLAND_DUMP=0", "WRENISLAND_DUMP=true", "WRENISLAND_DUMP=1 ",
                               "WRENISLAND_DUMP=", "UNRELATED=1"}) {
+        // No DISPLAY here: one clear line and a failure, never a list and never Qt's abort.
         const Outcome run = runIsland(scratch_, env({value, "WRENISLAND_PROFILE=1"}));
         ASSERT_TRUE(run.exited) << value;
-        EXPECT_EQ(run.status, 0) << value;
-        EXPECT_EQ(run.out.rfind("WrenIsland ", 0), 0u) << value << ": " << run.out;
-        EXPECT_NE(run.out.find("not built yet"), std::string::npos) << value;
-        EXPECT_EQ(lines(run.out).size(), 1u) << value;
-        EXPECT_EQ(run.err, "") << value;
+        EXPECT_EQ(run.status, 1) << value;
+        EXPECT_EQ(run.out, "") << value;
+        EXPECT_EQ(run.err.rfind("wrenisland: no display", 0), 0u) << value << ": " << run.err;
+        EXPECT_EQ(lines(run.err).size(), 1u) << value;
     }
 }
 

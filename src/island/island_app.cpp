@@ -1,0 +1,266 @@
+#include "island/island_app.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QFont>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <cstdlib>
+#include <cstring>
+
+#include "island/island_model.h"
+#include "island/island_panel.h"
+#include "machine/profile.h"
+#include "platform/desktop_session.h"
+#include "platform/pointer_monitor.h"
+#include "views/island_view.h"
+#include "views/session_detail.h"
+#include "widget/row_actions.h"
+#include "widget/strict_decimal.h"
+
+namespace wren {
+namespace {
+
+constexpr int kPollMs = 1000 / 30;
+
+bool environmentIs(const char* name, const char* value) {
+    const char* set = std::getenv(name);
+    return set != nullptr && std::strcmp(set, value) == 0;
+}
+
+// The menu-bar glyph "◗" drawn into an icon, light with a dark edge so it reads on light and
+// dark panels alike.
+QIcon trayIcon() {
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        QFont font = QApplication::font();
+        font.setPixelSize(static_cast<int>(size * 0.9));
+        painter.setFont(font);
+        QPainterPath glyph;
+        glyph.addText(0, 0, font, QStringLiteral("\u25D7"));
+        const QRectF bounds = glyph.boundingRect();
+        glyph.translate(QPointF(size / 2.0, size / 2.0) - bounds.center());
+        painter.setPen(QPen(QColor(0, 0, 0, 150), std::max(1.0, size / 16.0)));
+        painter.setBrush(QColor::fromRgbF(0.98f, 0.97f, 0.94f));
+        painter.drawPath(glyph);
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+}  // namespace
+
+IslandApp::IslandApp(std::chrono::steady_clock::time_point processStart, QObject* parent)
+    : QObject(parent), poll_(new QTimer(this)), processStart_(processStart) {
+    poll_->setInterval(kPollMs);
+    connect(poll_, &QTimer::timeout, this, &IslandApp::pointerMoved);
+}
+
+IslandApp::~IslandApp() {
+    controller_.reset();  // cancels its pending tasks while the scheduler still exists
+}
+
+void IslandApp::start() {
+    model_ = std::make_unique<IslandModel>();
+    // The first frame shows real data, and the panel's height follows it.
+    model_->widget().refreshNow();
+    connect(&model_->widget(), &WrenContextWidget::refreshFinished, this,
+            [] { Profile::flush("refresh"); });
+
+    panel_ = std::make_unique<IslandPanel>(*model_);
+    panel_->view().setActions(RowActionHandlers::inBackground());
+    monitor_ = PointerMonitor::create(this);
+    const bool seesPointer = monitor_->kind() != PointerMonitor::Kind::none;
+    panel_->setInputMode(seesPointer ? IslandPanel::InputMode::transparent
+                                     : IslandPanel::InputMode::hitRectOnly);
+    panel_->setShapedToBody(QGuiApplication::platformName() == QLatin1String("xcb") &&
+                            !DesktopSession::hasCompositor());
+
+    const bool pinnedOpen = environmentIs("WRENISLAND_FORCE_OPEN", "1");
+    IslandPort& port = *this;
+    Scheduler& scheduler = *this;
+    controller_ = std::make_unique<IslandController>(port, scheduler, pinnedOpen,
+                                                     ScreenChoice::pinnedScreen());
+    controller_->start(sample());
+    if (pinnedOpen) applyForcedSelection();
+
+    buildMenu();
+    if (Profile::enabled()) panel_->view().installEventFilter(this);
+    panel_->show();
+    panel_->raise();
+
+    for (QScreen* screen : QGuiApplication::screens()) watchScreen(screen);
+    connect(qApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
+        watchScreen(screen);
+        screensChanged();
+    });
+    connect(qApp, &QGuiApplication::screenRemoved, this, &IslandApp::screensChanged);
+    connect(qApp, &QGuiApplication::primaryScreenChanged, this, &IslandApp::screensChanged);
+
+    if (pinnedOpen) return;  // open for good: nothing to follow
+    connect(monitor_.get(), &PointerMonitor::moved, this, &IslandApp::pointerMoved);
+    monitor_->start();
+    connect(panel_.get(), &IslandPanel::pointerEntered, this, &IslandApp::pointerMoved);
+    connect(panel_.get(), &IslandPanel::pointerLeft, this, [this, seesPointer] {
+        if (seesPointer) {
+            pointerMoved();
+        } else {
+            controller_->pointerLeft();
+        }
+    });
+    pointerMoved();  // the pointer may already rest where the island appears
+}
+
+bool IslandApp::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && !firstFramePainted_) {
+        // How long a user waits for the island: from the process's start to its first frame.
+        firstFramePainted_ = true;
+        watched->removeEventFilter(this);
+        const auto elapsed = std::chrono::steady_clock::now() - processStart_;
+        Profile::record("firstFrame",
+                        static_cast<std::uint64_t>(
+                            std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count()));
+        QTimer::singleShot(0, this, [] { Profile::flush("start-up"); });
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void IslandApp::applyForcedSelection() {
+    const char* value = std::getenv("WRENISLAND_FORCE_SELECT");
+    if (value == nullptr) return;
+    const std::optional<std::int64_t> n = parseStrictDecimal(value);
+    const SessionList& sessions = model_->widget().sessions();
+    if (n && *n >= 1 && *n <= static_cast<std::int64_t>(sessions.size())) {
+        model_->widget().toggleSelection(sessions[static_cast<std::size_t>(*n - 1)].id);
+    }
+}
+
+void IslandApp::buildMenu() {
+    menu_ = new QMenu();
+    menu_->setAttribute(Qt::WA_DeleteOnClose, false);
+    connect(this, &QObject::destroyed, menu_, &QObject::deleteLater);
+    QAction* caption = menu_->addAction(QStringLiteral("WrenIsland \u2014 prototype"));
+    caption->setEnabled(false);
+    menu_->addSeparator();
+    QAction* quit = menu_->addAction(QStringLiteral("Quit"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutVisibleInContextMenu(true);
+    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+
+    // A tray may also appear later; the island's own right click always offers the same menu.
+    tray_ = new QSystemTrayIcon(trayIcon(), this);
+    tray_->setToolTip(QStringLiteral("WrenIsland"));
+    tray_->setContextMenu(menu_);
+    tray_->show();
+    panel_->setContextMenu([this](QPoint global) { menu_->popup(global); });
+}
+
+void IslandApp::watchScreen(QScreen* screen) {
+    connect(screen, &QScreen::geometryChanged, this, &IslandApp::screensChanged,
+            Qt::UniqueConnection);
+}
+
+PointerSample IslandApp::sample() {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    screens_.clear();
+    std::optional<std::size_t> primary;
+    for (QScreen* screen : screens) {
+        if (screen == QGuiApplication::primaryScreen()) primary = screens_.size();
+        const QRect g = screen->geometry();
+        screens_.push_back({reinterpret_cast<std::uintptr_t>(screen),
+                            Rect{static_cast<double>(g.x()), static_cast<double>(g.y()),
+                                 static_cast<double>(g.width()), static_cast<double>(g.height())}});
+    }
+    if (screens_.empty()) screens_.push_back({0, Rect{0, 0, 1920, 1080}});  // never drawn on
+    const QPoint pointer = QCursor::pos();
+    return {Point{static_cast<double>(pointer.x()), static_cast<double>(pointer.y())}, screens_,
+            primary};
+}
+
+void IslandApp::pointerMoved() {
+    if (controller_) controller_->pointerMoved(sample());
+}
+
+void IslandApp::screensChanged() {
+    if (controller_) controller_->screensChanged(sample());
+}
+
+// ---- IslandPort ----
+
+bool IslandApp::isExpanded() const {
+    return model_->isExpanded();
+}
+bool IslandApp::isHovering() const {
+    return model_->isHoveringCollapsed();
+}
+void IslandApp::setExpanded(bool expanded) {
+    model_->setExpanded(expanded);
+}
+void IslandApp::setHovering(bool hovering) {
+    model_->setHovering(hovering);
+}
+Rect IslandApp::hitRect(const Rect& screen) const {
+    return model_->hitRect(screen);
+}
+void IslandApp::updateMetrics(const NotchMetrics& metrics) {
+    model_->update(metrics);
+}
+
+void IslandApp::placePanel(const Rect& screen) {
+    panel_->placeOn(QRect(static_cast<int>(screen.x), static_cast<int>(screen.y),
+                          static_cast<int>(screen.width), static_cast<int>(screen.height)));
+}
+
+void IslandApp::setClickable(bool clickable) {
+    panel_->setClickable(clickable);
+}
+
+void IslandApp::setPolling(bool polling) {
+    if (polling == poll_->isActive()) return;
+    if (polling) {
+        poll_->start();
+    } else {
+        poll_->stop();
+    }
+}
+
+// ---- Scheduler ----
+
+Scheduler::TaskId IslandApp::schedule(double delaySeconds, std::function<void()> task) {
+    const TaskId id = nextTask_++;
+    auto* timer = new QTimer(this);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, this, [this, id, timer, task = std::move(task)] {
+        tasks_.erase(id);
+        timer->deleteLater();
+        task();
+    });
+    tasks_[id] = timer;
+    timer->start(static_cast<int>(delaySeconds * 1000 + 0.5));
+    return id;
+}
+
+void IslandApp::cancel(TaskId task) {
+    auto found = tasks_.find(task);
+    if (found == tasks_.end()) return;
+    if (QTimer* timer = found->second) {
+        timer->stop();
+        timer->deleteLater();
+    }
+    tasks_.erase(found);
+}
+
+}  // namespace wren

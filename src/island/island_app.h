@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "island/island_controller.h"
+
+class QMenu;
+class QScreen;
+class QSystemTrayIcon;
+class QTimer;
+
+namespace wren {
+
+class IslandModel;
+class IslandPanel;
+class PointerMonitor;
+class QuitSignals;
+
+/// The running island: loads the first data, shows the panel at the top centre of the screen
+/// under the pointer, follows the pointer, offers the menu with Quit in the tray (or on a right
+/// click where there is no tray), and follows screens as they come and go. GUI thread only.
+class IslandApp final : public QObject, private IslandPort, private Scheduler {
+    Q_OBJECT
+
+  public:
+    /// `processStart`: when the process began, for the start-up report (WRENISLAND_PROFILE=1).
+    explicit IslandApp(
+        std::chrono::steady_clock::time_point processStart = std::chrono::steady_clock::now(),
+        QObject* parent = nullptr);
+    ~IslandApp() override;
+
+    /// Start-up: the first snapshot (read here, blocking once), the panel, the tray item and the
+    /// pointer tracking. WRENISLAND_FORCE_OPEN and WRENISLAND_FORCE_SELECT apply here.
+    void start();
+
+    IslandModel& model() { return *model_; }
+    IslandPanel& panel() { return *panel_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // IslandPort
+    bool isExpanded() const override;
+    bool isHovering() const override;
+    void setExpanded(bool expanded) override;
+    void setHovering(bool hovering) override;
+    Rect hitRect(const Rect& screen) const override;
+    void updateMetrics(const NotchMetrics& metrics) override;
+    void placePanel(const Rect& screen) override;
+    void setClickable(bool clickable) override;
+    void setPolling(bool polling) override;
+    // Scheduler
+    TaskId schedule(double delaySeconds, std::function<void()> task) override;
+    void cancel(TaskId task) override;
+
+    /// The pointer and the screens as they are now.
+    PointerSample sample();
+    void pointerMoved();
+    void screensChanged();
+    void watchScreen(QScreen* screen);
+    void buildMenu();
+    void applyForcedSelection();
+
+    std::unique_ptr<IslandModel> model_;
+    std::unique_ptr<IslandPanel> panel_;
+    std::unique_ptr<IslandController> controller_;
+    std::unique_ptr<PointerMonitor> monitor_;
+    QTimer* poll_;
+    QMenu* menu_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    std::vector<ScreenFrame> screens_;  // filled by sample()
+    std::map<TaskId, QPointer<QTimer>> tasks_;
+    TaskId nextTask_ = 1;
+    std::chrono::steady_clock::time_point processStart_;
+    bool firstFramePainted_ = false;
+};
+
+}  // namespace wren

@@ -1,0 +1,106 @@
+#include "island/island_panel.h"
+
+#include <QContextMenuEvent>
+#include <QRegion>
+#include <QWindow>
+#include <cmath>
+
+#include "island/island_geometry.h"
+#include "island/island_model.h"
+#include "platform/desktop_session.h"
+#include "views/island_view.h"
+
+namespace wren {
+
+IslandPanel::IslandPanel(IslandModel& model, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                          Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint),
+      model_(model),
+      view_(new IslandView(model, this)) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    setWindowTitle(QStringLiteral("WrenIsland"));
+    setFocusPolicy(Qt::NoFocus);
+    winId();  // the native window exists from here on, so its input can be set before showing
+    applyInput();
+    connect(view_, &IslandView::bodyChanged, this, [this] {
+        if (shaped_) applyShape();
+    });
+    connect(&model_, &IslandModel::expandedChanged, this, [this] {
+        if (mode_ == InputMode::hitRectOnly) applyInput();
+    });
+}
+
+void IslandPanel::placeOn(const QRect& screen) {
+    const Rect frame = IslandGeometry::panelFrame(
+        Rect{static_cast<double>(screen.x()), static_cast<double>(screen.y()),
+             static_cast<double>(screen.width()), static_cast<double>(screen.height())},
+        model_.widget().sessions().size());
+    setGeometry(static_cast<int>(std::floor(frame.x)), static_cast<int>(frame.y),
+                static_cast<int>(frame.width), static_cast<int>(frame.height));
+}
+
+void IslandPanel::setClickable(bool clickable) {
+    if (clickable == clickable_) return;
+    clickable_ = clickable;
+    applyInput();
+}
+
+void IslandPanel::setInputMode(InputMode mode) {
+    mode_ = mode;
+    applyInput();
+}
+
+void IslandPanel::setShapedToBody(bool shaped) {
+    shaped_ = shaped;
+    if (shaped) {
+        applyShape();
+    } else {
+        clearMask();
+    }
+}
+
+void IslandPanel::applyInput() {
+    QWindow* window = windowHandle();
+    if (window == nullptr) return;
+    if (mode_ == InputMode::transparent) {
+        // Toggled on the live window: the widget-level flag would unmap and remap it.
+        window->setFlag(Qt::WindowTransparentForInput, !clickable_);
+        return;
+    }
+    // Collapsed, only the hit rectangle takes the pointer, so entering and leaving it is seen.
+    if (clickable_) {
+        DesktopSession::setInputRegion(window, std::nullopt);
+    } else {
+        // The hit rectangle of a screen as wide as the panel is the panel's own part.
+        const Rect hit = model_.hitRect(Rect{0, 0, static_cast<double>(width()), 0});
+        DesktopSession::setInputRegion(
+            window, QRegion(QRect(static_cast<int>(hit.x), static_cast<int>(hit.y),
+                                  static_cast<int>(hit.width), static_cast<int>(hit.height))));
+    }
+}
+
+void IslandPanel::applyShape() {
+    // Hard-edged, but clicks outside the body pass through and nothing outside shows black.
+    setMask(QRegion(view_->bodyOutline().toFillPolygon().toPolygon()));
+}
+
+void IslandPanel::resizeEvent(QResizeEvent*) {
+    view_->setGeometry(rect());
+    if (mode_ == InputMode::hitRectOnly) applyInput();
+}
+
+void IslandPanel::enterEvent(QEnterEvent*) {
+    emit pointerEntered();
+}
+
+void IslandPanel::leaveEvent(QEvent*) {
+    emit pointerLeft();
+}
+
+void IslandPanel::contextMenuEvent(QContextMenuEvent* event) {
+    if (model_.isExpanded() && contextMenu_) contextMenu_(event->globalPos());
+}
+
+}  // namespace wren
