@@ -45,7 +45,7 @@ for n in $(seq 150 199); do
     [ ! -e "/tmp/.X$n-lock" ] && { export DISPLAY=:$n; break; }
 done
 Xvfb "$DISPLAY" -screen 0 1920x1080x24 -nolisten tcp -noreset > /dev/null 2>&1 & pids+=($!)
-sleep 1
+for _ in $(seq 100); do xdotool getmouselocation > /dev/null 2>&1 && break; sleep 0.1; done
 xcompmgr > /dev/null 2>&1 & pids+=($!)
 xte 'mousemove 960 900'
 

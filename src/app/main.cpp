@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 
 #include "app/dump.h"
 
@@ -55,7 +56,10 @@ int runIsland(int argc, char** argv, std::chrono::steady_clock::time_point proce
         return 0;
     }
 
-    wren::QuitSignals::block();  // before the toolkit starts its threads
+    wren::QuitSignals::block();  // before the toolkit or the first read start their threads
+    // The first snapshot is read while the toolkit starts: the island's first frame then waits
+    // for the slower of the two, not for both.
+    auto firstRead = std::async(std::launch::async, [] { return wren::MachineSnapshot::read(); });
     QApplication::setApplicationName(QStringLiteral("wrenisland"));
     QApplication::setApplicationDisplayName(QStringLiteral("WrenIsland"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -65,7 +69,7 @@ int runIsland(int argc, char** argv, std::chrono::steady_clock::time_point proce
                      [] { QCoreApplication::quit(); });
 
     wren::IslandApp island(processStart);
-    island.start();
+    island.start(std::move(firstRead));
     return app.exec();
 }
 #endif

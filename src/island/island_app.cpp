@@ -73,10 +73,14 @@ IslandApp::~IslandApp() {
     controller_.reset();  // cancels its pending tasks while the scheduler still exists
 }
 
-void IslandApp::start() {
+void IslandApp::start(std::future<MachineSnapshot> firstRead) {
     model_ = std::make_unique<IslandModel>();
     // The first frame shows real data, and the panel's height follows it.
-    model_->widget().refreshNow();
+    if (firstRead.valid()) {
+        model_->widget().refreshNow(firstRead.get());
+    } else {
+        model_->widget().refreshNow();
+    }
     connect(&model_->widget(), &WrenContextWidget::refreshFinished, this,
             [] { Profile::flush("refresh"); });
 

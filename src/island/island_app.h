@@ -3,11 +3,13 @@
 #include <QObject>
 #include <QPointer>
 #include <chrono>
+#include <future>
 #include <map>
 #include <memory>
 #include <vector>
 
 #include "island/island_controller.h"
+#include "machine/machine_snapshot.h"
 
 class QMenu;
 class QScreen;
@@ -34,9 +36,11 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
         QObject* parent = nullptr);
     ~IslandApp() override;
 
-    /// Start-up: the first snapshot (read here, blocking once), the panel, the tray item and the
-    /// pointer tracking. WRENISLAND_FORCE_OPEN and WRENISLAND_FORCE_SELECT apply here.
-    void start();
+    /// Start-up: the first snapshot, the panel, the tray item and the pointer tracking.
+    /// WRENISLAND_FORCE_OPEN and WRENISLAND_FORCE_SELECT apply here. The snapshot is waited for
+    /// when `firstRead` holds one (read while the toolkit started), else read here; either way
+    /// it is applied before the panel exists, so the first frame shows it.
+    void start(std::future<MachineSnapshot> firstRead = {});
 
     IslandModel& model() { return *model_; }
     IslandPanel& panel() { return *panel_; }

@@ -69,6 +69,9 @@ class WrenContextWidget final : public QObject {
     void refresh();
     /// Reads a snapshot on the calling thread and applies it at once (start-up only).
     void refreshNow();
+    /// Applies a snapshot read elsewhere at once, as refreshNow() does (start-up reads it while
+    /// the toolkit starts).
+    void refreshNow(MachineSnapshot snapshot) { apply(std::move(snapshot)); }
     /// Selects `id`, or clears the selection when `id` is already selected.
     void toggleSelection(const std::string& id);
     /// Height of the expanded island below a notch of `notch` points.
