@@ -10,7 +10,7 @@ packages=(
   fonts-dejavu-core fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev
   xdg-utils
-  xvfb xcompmgr xautomation xdotool x11-utils x11-xserver-utils imagemagick
+  xvfb xcompmgr trayer xautomation xdotool x11-utils x11-xserver-utils imagemagick
 )
 
 missing=()

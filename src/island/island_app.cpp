@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
@@ -129,7 +130,18 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
 }
 
 bool IslandApp::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Paint && !firstFramePainted_) {
+    if (watched == menu_ &&
+        (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+        // An open popup takes the keyboard, and Qt matches no action shortcut inside it.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Q && (key->modifiers() & Qt::ControlModifier)) {
+            menu_->close();
+            QCoreApplication::quit();
+            return true;
+        }
+    }
+    if (panel_ && watched == &panel_->view() && event->type() == QEvent::Paint &&
+        !firstFramePainted_) {
         // How long a user waits for the island: from the process's start to its first frame.
         firstFramePainted_ = true;
         watched->removeEventFilter(this);
@@ -163,6 +175,7 @@ void IslandApp::buildMenu() {
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setShortcutVisibleInContextMenu(true);
     connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+    menu_->installEventFilter(this);
 
     // A tray may also appear later; the island's own right click always offers the same menu.
     tray_ = new QSystemTrayIcon(trayIcon(), this);

@@ -6,7 +6,7 @@
 set -uo pipefail
 binary=$(realpath "$1")
 
-for tool in Xvfb xcompmgr xte xwininfo xdotool xsetroot xrandr xev convert import; do
+for tool in Xvfb xcompmgr trayer xte xwininfo xdotool xsetroot xrandr xev convert import; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIP: $tool is not installed"
         exit 77
@@ -166,6 +166,27 @@ kill -TERM "$island"
 wait "$island"
 status=$?
 check "SIGTERM exits 0" test "$status" -eq 0
+
+# With a tray: its menu's Quit, by Ctrl+Q while the menu is open, ends it with status 0.
+trayer --edge bottom --align right --widthtype pixel --width 100 >/dev/null 2>&1 &
+pids+=($!)
+sleep 0.5
+"$binary" >/dev/null 2>&1 &
+island=$!
+pids+=($island)
+tray_icon() { xwininfo -root -tree | grep -q '"WrenIsland": ("wrenisland" "wrenisland")  22x'; }
+check "the tray shows the island's icon" within 10 tray_icon
+icon=$(xwininfo -root -tree | grep '"WrenIsland": ("wrenisland" "wrenisland")  22x' | grep -o '+[0-9]*+[0-9]*$')
+ix=$(cut -d+ -f2 <<<"$icon")
+iy=$(cut -d+ -f3 <<<"$icon")
+xte "mousemove $((ix + 10)) $((iy + 10))" 'mouseclick 3'
+sleep 0.8
+xte 'keydown Control_L' 'key q' 'keyup Control_L'
+gone() { ! kill -0 "$island" 2>/dev/null || [[ $(ps -o stat= -p "$island") == Z* ]]; }
+check "Ctrl+Q in the tray menu quits" within 5 gone
+wait "$island"
+status=$?
+check "and exits 0" test "$status" -eq 0
 
 echo "$passes passed, $failures failed"
 [[ $failures -eq 0 ]]
