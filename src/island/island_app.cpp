@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "island/island_model.h"
 #include "island/island_panel.h"
 #include "machine/profile.h"
+#include "platform/autostart.h"
 #include "platform/desktop_session.h"
 #include "platform/pointer_monitor.h"
 #include "views/island_view.h"
@@ -171,6 +173,7 @@ void IslandApp::buildMenu() {
     QAction* caption = menu_->addAction(QStringLiteral("WrenIsland \u2014 prototype"));
     caption->setEnabled(false);
     menu_->addSeparator();
+    addStartAtLogin();
     QAction* quit = menu_->addAction(QStringLiteral("Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setShortcutVisibleInContextMenu(true);
@@ -183,6 +186,34 @@ void IslandApp::buildMenu() {
     tray_->setContextMenu(menu_);
     tray_->show();
     panel_->setContextMenu([this](QPoint global) { menu_->popup(global); });
+}
+
+void IslandApp::addStartAtLogin() {
+    QAction* login = menu_->addAction(QStringLiteral("Start at login"));
+    login->setCheckable(true);
+    // Shown only when a change could not be made, saying why.
+    QAction* problem = menu_->addAction(QString());
+    problem->setEnabled(false);
+    problem->setVisible(false);
+
+    // The entry may have been added or removed behind our back: ask the disk each time.
+    connect(menu_, &QMenu::aboutToShow, login, [login] {
+        const QSignalBlocker quiet(login);
+        login->setChecked(Autostart::isEnabled(Autostart::entryPath()));
+    });
+    connect(login, &QAction::toggled, this, [login, problem](bool on) {
+        const std::filesystem::path entry = Autostart::entryPath();
+        const std::optional<std::string> error =
+            on ? Autostart::enable(
+                     entry,
+                     Autostart::entryText(QCoreApplication::applicationFilePath().toStdString()))
+               : Autostart::disable(entry);
+        problem->setVisible(error.has_value());
+        if (!error) return;
+        const QSignalBlocker quiet(login);
+        login->setChecked(!on);
+        problem->setText(QStringLiteral("Could not change it: ") + QString::fromStdString(*error));
+    });
 }
 
 void IslandApp::watchScreen(QScreen* screen) {

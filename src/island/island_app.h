@@ -69,6 +69,7 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     void screensChanged();
     void watchScreen(QScreen* screen);
     void buildMenu();
+    void addStartAtLogin();
     void applyForcedSelection();
 
     std::unique_ptr<IslandModel> model_;

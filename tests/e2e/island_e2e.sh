@@ -62,7 +62,7 @@ mkdir -p "$scratch/codex" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 export CLAUDE_CONFIG_DIR="$scratch/claude" CODEX_HOME="$scratch/codex"
 export WRENISLAND_FORCE_MISSING=claude,codex,wrenmem WRENISLAND_PROFILE=1
-export XDG_RUNTIME_DIR="$scratch/runtime"
+export XDG_RUNTIME_DIR="$scratch/runtime" XDG_CONFIG_HOME="$scratch/config"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM WRENISLAND_FORCE_OPEN WRENISLAND_SCREEN
 
 # ---- The X server, a compositor, a background colour and a window beneath the island ----
@@ -179,8 +179,20 @@ check "the tray shows the island's icon" within 10 tray_icon
 icon=$(xwininfo -root -tree | grep '"WrenIsland": ("wrenisland" "wrenisland")  22x' | grep -o '+[0-9]*+[0-9]*$')
 ix=$(cut -d+ -f2 <<<"$icon")
 iy=$(cut -d+ -f3 <<<"$icon")
-xte "mousemove $((ix + 10)) $((iy + 10))" 'mouseclick 3'
-sleep 0.8
+menu() {  # opens the tray menu
+    xte "mousemove $((ix + 10)) $((iy + 10))" 'mouseclick 3'
+    sleep 0.8
+}
+# "Start at login" is the first item that can be chosen.
+entry="$scratch/config/autostart/io.github.wrenisland.WrenIsland.desktop"
+menu
+xte 'key Down' 'key Return'
+check "Start at login writes the autostart entry" within 3 test -f "$entry"
+check "which starts this program" grep -q "^Exec=\".*wrenisland\"$" "$entry"
+menu
+xte 'key Down' 'key Return'
+check "and turned off again removes it" within 3 test ! -e "$entry"
+menu
 xte 'keydown Control_L' 'key q' 'keyup Control_L'
 gone() { ! kill -0 "$island" 2>/dev/null || [[ $(ps -o stat= -p "$island") == Z* ]]; }
 check "Ctrl+Q in the tray menu quits" within 5 gone
