@@ -6,8 +6,25 @@ namespace wren {
 
 PaddedBuffer::PaddedBuffer(std::size_t size)
     // The padding is zeroed so the parser's look-ahead never reads indeterminate bytes.
-    : bytes_(new char[size + kPadding]), size_(size) {
+    : bytes_(new char[size + kPadding]), size_(size), capacity_(size), allocations_(1) {
     std::memset(bytes_.get() + size, 0, kPadding);
+}
+
+void PaddedBuffer::prepare(std::size_t size) {
+    if (size > capacity_ || !bytes_) {
+        bytes_.reset();  // the old memory goes before the new arrives: no two at once
+        bytes_.reset(new char[size + kPadding]);
+        capacity_ = size;
+        ++allocations_;
+    }
+    size_ = size;
+    std::memset(bytes_.get() + size, 0, kPadding);
+}
+
+void PaddedBuffer::release() {
+    bytes_.reset();
+    size_ = 0;
+    capacity_ = 0;
 }
 
 void PaddedBuffer::shrink(std::size_t size) {

@@ -20,7 +20,7 @@
 namespace wren {
 namespace {
 
-using Reader = std::function<std::optional<SessionSummary>(const std::filesystem::path&)>;
+using Reader = std::optional<SessionSummary> (*)(const std::filesystem::path&);
 using testing::TempDir;
 
 std::string slurp(const std::filesystem::path& path) {
