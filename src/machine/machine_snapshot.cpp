@@ -33,8 +33,10 @@ constexpr std::size_t kSessionLimit = 8;
 }  // namespace
 
 MachineSnapshot MachineSnapshot::read() {
+    // Without a home an agent has no directory: an empty path names nothing that opens.
     return assemble(
-        AgentRoots::claudeProjects(), AgentRoots::codexSessions(),
+        AgentRoots::claudeProjects().value_or(std::filesystem::path()),
+        AgentRoots::codexSessions().value_or(std::filesystem::path()),
         [] { return SessionDiscovery::discover(kSessionLimit); },
         [] { return InstallState::probe(); });
 }
