@@ -162,8 +162,7 @@ std::vector<SessionSummary> discover(std::size_t limit,
 }
 
 std::vector<SessionSummary> discover(std::size_t limit) {
-    return discover(limit, AgentRoots::codex(), AgentRoots::claude(),
-                    Instant(std::chrono::system_clock::now()));
+    return discover(limit, AgentRoots::codex(), AgentRoots::claude(), systemNow());
 }
 
 }  // namespace wren::SessionDiscovery

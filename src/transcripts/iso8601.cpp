@@ -1,6 +1,8 @@
 #include "transcripts/iso8601.h"
 
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 namespace wren::ISO8601 {
 namespace {
@@ -111,6 +113,32 @@ std::optional<Instant> fallback(std::string_view text) {
     if (hours > 23 || minutes > 59) return std::nullopt;
     const std::int64_t offset = (zone[0] == '-' ? -1 : 1) * (hours * 3600 + minutes * 60);
     return instant(*fields, frac, offset);
+}
+
+std::optional<std::string> formatUtcMillis(Instant instant) {
+    const double seconds = unixSeconds(instant);
+    // Beyond this the year has more than four digits anyway.
+    if (!std::isfinite(seconds) || std::fabs(seconds) > 1e12) return std::nullopt;
+    const auto millis = static_cast<std::int64_t>(std::llround(seconds * 1000.0));
+    const std::int64_t days = (millis >= 0 ? millis : millis - 86'399'999) / 86'400'000;
+    const std::int64_t ofDay = millis - days * 86'400'000;
+    // Civil date from days since 1970-01-01 (the inverse of daysFromCivil).
+    const std::int64_t z = days + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
+    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+    if (year < 0 || year > 9999) return std::nullopt;
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ",
+                  static_cast<int>(year), static_cast<int>(month), static_cast<int>(day),
+                  static_cast<int>(ofDay / 3'600'000), static_cast<int>(ofDay / 60'000 % 60),
+                  static_cast<int>(ofDay / 1000 % 60), static_cast<int>(ofDay % 1000));
+    return std::string(text);
 }
 
 }  // namespace wren::ISO8601
