@@ -4,10 +4,11 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "transcripts/ascii.h"
+
 namespace wren::ISO8601 {
 namespace {
 
-constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr int digit(char c) { return c - '0'; }
 
 int twoDigits(std::string_view s, std::size_t at) { return digit(s[at]) * 10 + digit(s[at + 1]); }
@@ -34,7 +35,7 @@ std::optional<Fields> dateTime(std::string_view s) {
         return std::nullopt;
     }
     for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18}) {
-        if (!isDigit(s[i])) return std::nullopt;
+        if (!isAsciiDigit(s[i])) return std::nullopt;
     }
     Fields f{twoDigits(s, 0) * 100 + twoDigits(s, 2), twoDigits(s, 5),  twoDigits(s, 8),
              twoDigits(s, 11),                        twoDigits(s, 14), twoDigits(s, 17)};
@@ -49,7 +50,7 @@ std::optional<Fields> dateTime(std::string_view s) {
 double fraction(std::string_view s, std::size_t& at) {
     double value = 0;
     double factor = 0.1;
-    while (at < s.size() && isDigit(s[at])) {
+    while (at < s.size() && isAsciiDigit(s[at])) {
         value += digit(s[at]) * factor;
         factor /= 10;
         ++at;
@@ -105,7 +106,7 @@ std::optional<Instant> fallback(std::string_view text) {
     const std::string_view zone = text.substr(at);
     if (zone == "Z") return instant(*fields, frac, 0);
     if (zone.size() != 6 || (zone[0] != '+' && zone[0] != '-') || zone[3] != ':' ||
-        !isDigit(zone[1]) || !isDigit(zone[2]) || !isDigit(zone[4]) || !isDigit(zone[5])) {
+        !isAsciiDigit(zone[1]) || !isAsciiDigit(zone[2]) || !isAsciiDigit(zone[4]) || !isAsciiDigit(zone[5])) {
         return std::nullopt;
     }
     const int hours = twoDigits(zone, 1);

@@ -39,6 +39,8 @@ std::optional<std::string> lastClaudeMessage(const TranscriptWindow& window);
 /// The newest user message with display text in a Codex window.
 std::optional<std::string> lastCodexMessage(const TranscriptWindow& window);
 
+/// 8-4-4-4-12 hexadecimal digits (either case) and nothing else.
+bool isUuid(std::string_view text);
 /// The first 8-4-4-4-12 hexadecimal run in a file name, case kept.
 std::optional<std::string> uuid(std::string_view text);
 /// The last component of a working directory ("/" stays "/"), or "—" when there is none.
