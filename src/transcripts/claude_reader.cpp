@@ -93,7 +93,8 @@ std::optional<SessionSummary> readClaude(const std::filesystem::path& file) {
 
 std::optional<SessionSummary> readClaude(const ByteSource& source, std::string_view fileName) {
     ReaderArena& arena = ReaderArena::local();
-    const auto cuts = JSONLReader::readTail(source, kRecentBytes, 0, arena.recent);
+    const auto size = source.size();
+    const auto cuts = JSONLReader::readTail(source, size, kRecentBytes, 0, arena.recent);
     if (!cuts) return std::nullopt;
     auto nativeID = uuid(fileName);
     if (!nativeID) return std::nullopt;
@@ -116,7 +117,7 @@ std::optional<SessionSummary> readClaude(const ByteSource& source, std::string_v
     }
     if (!found.lastMessage) {
         found.lastMessage = ReaderParts::olderMessage(
-            source, arena,
+            source, size, arena,
             [&](std::string_view line) {
                 return json::contains(line, kUserMarker) && !surelyNoText(arena.skimmer, line);
             },

@@ -95,9 +95,10 @@ std::optional<SessionSummary> readCodex(const std::filesystem::path& file) {
 
 std::optional<SessionSummary> readCodex(const ByteSource& source, std::string_view fileName) {
     ReaderArena& arena = ReaderArena::local();
-    const auto headCuts = JSONLReader::readHead(source, kHeadBytes, arena.head);
+    const auto size = source.size();
+    const auto headCuts = JSONLReader::readHead(source, size, kHeadBytes, arena.head);
     if (!headCuts) return std::nullopt;
-    const auto cuts = JSONLReader::readTail(source, kRecentBytes, 0, arena.recent);
+    const auto cuts = JSONLReader::readTail(source, size, kRecentBytes, 0, arena.recent);
     if (!cuts) return std::nullopt;
 
     Header header = readHeader(arena.head, *headCuts, arena.parser);
@@ -132,7 +133,8 @@ std::optional<SessionSummary> readCodex(const ByteSource& source, std::string_vi
         if (lastActivity && found.lastMessage && found.tokens) break;
     }
     if (!found.lastMessage) {
-        found.lastMessage = ReaderParts::olderMessage(source, arena, mayBeMessage, userMessage);
+        found.lastMessage =
+            ReaderParts::olderMessage(source, size, arena, mayBeMessage, userMessage);
     }
     if (!lastActivity) return std::nullopt;
     found.lastActivity = *lastActivity;

@@ -27,14 +27,23 @@ bool readRange(const ByteSource& source, std::uint64_t start, std::uint64_t end,
 }  // namespace
 
 std::optional<Cuts> readHead(const ByteSource& source, std::uint64_t bytes, PaddedBuffer& into) {
-    const std::uint64_t size = source.size().value_or(0);
+    return readHead(source, source.size(), bytes, into);
+}
+
+std::optional<Cuts> readHead(const ByteSource& source, std::optional<std::uint64_t> knownSize,
+                             std::uint64_t bytes, PaddedBuffer& into) {
+    const std::uint64_t size = knownSize.value_or(0);
     if (!readRange(source, 0, std::min(size, bytes), into)) return std::nullopt;
     return Cuts{false, bytes < size};
 }
 
 std::optional<Cuts> readTail(const ByteSource& source, std::uint64_t bytes,
                              std::uint64_t skippingLast, PaddedBuffer& into) {
-    const auto size = source.size();
+    return readTail(source, source.size(), bytes, skippingLast, into);
+}
+
+std::optional<Cuts> readTail(const ByteSource& source, std::optional<std::uint64_t> size,
+                             std::uint64_t bytes, std::uint64_t skippingLast, PaddedBuffer& into) {
     if (!size || skippingLast >= *size) return std::nullopt;
     const std::uint64_t end = *size - skippingLast;
     const std::uint64_t start = end <= bytes ? 0 : end - bytes;

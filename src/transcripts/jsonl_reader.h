@@ -41,6 +41,12 @@ struct Cuts {
 std::optional<Cuts> readHead(const ByteSource& source, std::uint64_t bytes, PaddedBuffer& into);
 std::optional<Cuts> readTail(const ByteSource& source, std::uint64_t bytes,
                              std::uint64_t skippingLast, PaddedBuffer& into);
+/// The same with the source's size already known (nothing: unknown), so a reader that reads
+/// several windows of one file asks for its size once and sees one consistent file.
+std::optional<Cuts> readHead(const ByteSource& source, std::optional<std::uint64_t> size,
+                             std::uint64_t bytes, PaddedBuffer& into);
+std::optional<Cuts> readTail(const ByteSource& source, std::optional<std::uint64_t> size,
+                             std::uint64_t bytes, std::uint64_t skippingLast, PaddedBuffer& into);
 
 /// The lines of lineRanges(data, dropFirst, dropLast) from the first to the last, each found
 /// only when asked for.

@@ -42,11 +42,12 @@ inline auto newestLines(const TranscriptWindow& window) {
     };
 }
 
-/// The newest message in the 3.5 MiB before the last 512 KiB, read into the arena; nothing
-/// when the source is no larger than 512 KiB.
+/// The newest message in the 3.5 MiB before the last 512 KiB of a source of `size` bytes, read
+/// into the arena; nothing when the source is no larger than 512 KiB.
 template <class WorthParsing, class Message>
-std::optional<std::string> olderMessage(const ByteSource& source, ReaderArena& arena,
-                                        WorthParsing&& worthParsing, Message&& message);
+std::optional<std::string> olderMessage(const ByteSource& source, std::optional<std::uint64_t> size,
+                                        ReaderArena& arena, WorthParsing&& worthParsing,
+                                        Message&& message);
 
 /// The facts one scan found, ready to become a summary.
 struct Findings {
@@ -68,9 +69,10 @@ SessionSummary summary(Agent agent, Findings findings);
 namespace wren::ReaderParts {
 
 template <class WorthParsing, class Message>
-std::optional<std::string> olderMessage(const ByteSource& source, ReaderArena& arena,
-                                        WorthParsing&& worthParsing, Message&& message) {
-    const auto cuts = JSONLReader::readTail(source, SessionDiscovery::kOlderBytes,
+std::optional<std::string> olderMessage(const ByteSource& source, std::optional<std::uint64_t> size,
+                                        ReaderArena& arena, WorthParsing&& worthParsing,
+                                        Message&& message) {
+    const auto cuts = JSONLReader::readTail(source, size, SessionDiscovery::kOlderBytes,
                                             SessionDiscovery::kRecentBytes, arena.older);
     if (!cuts) return std::nullopt;
     JSONLReader::ReverseLines lines(arena.older.view(), *cuts);

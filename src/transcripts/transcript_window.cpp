@@ -12,7 +12,9 @@ PaddedBuffer::PaddedBuffer(std::size_t size)
 
 void PaddedBuffer::prepare(std::size_t size) {
     if (size > capacity_ || !bytes_) {
-        bytes_.reset();  // the old memory goes before the new arrives: no two at once
+        // The old memory goes before the new arrives, so the two are never held at once; if
+        // the allocation fails, the buffer is left empty.
+        release();
         bytes_.reset(new char[size + kPadding]);
         capacity_ = size;
         ++allocations_;
