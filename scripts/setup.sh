@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev
   fonts-dejavu-core fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev python3
 )
 
 missing=()
