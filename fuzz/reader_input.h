@@ -23,7 +23,7 @@ namespace wren::fuzz {
 /// 2 — more of them, so that the 3.5 MiB before the last 512 KiB begin inside the input.
 /// The next two bytes choose where inside the input that edge falls.
 class ReaderInput final : public ByteSource {
-public:
+  public:
     ReaderInput(const std::uint8_t* data, std::size_t size) {
         std::size_t skip = size >= 1 ? 1 : 0;
         if (size >= 3 && data[0] % 3 != 0) {
@@ -54,7 +54,7 @@ public:
         return n;
     }
 
-private:
+  private:
     std::string_view body_;
     std::uint64_t zeros_ = 0;
 };

@@ -9,9 +9,13 @@
 namespace wren::ISO8601 {
 namespace {
 
-constexpr int digit(char c) { return c - '0'; }
+constexpr int digit(char c) {
+    return c - '0';
+}
 
-int twoDigits(std::string_view s, std::size_t at) { return digit(s[at]) * 10 + digit(s[at + 1]); }
+int twoDigits(std::string_view s, std::size_t at) {
+    return digit(s[at]) * 10 + digit(s[at + 1]);
+}
 
 // Proleptic Gregorian days since 1970-01-01 (days-from-civil).
 std::int64_t daysFromCivil(std::int64_t year, std::int64_t month, std::int64_t day) {
@@ -37,8 +41,12 @@ std::optional<Fields> dateTime(std::string_view s) {
     for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18}) {
         if (!isAsciiDigit(s[i])) return std::nullopt;
     }
-    Fields f{twoDigits(s, 0) * 100 + twoDigits(s, 2), twoDigits(s, 5),  twoDigits(s, 8),
-             twoDigits(s, 11),                        twoDigits(s, 14), twoDigits(s, 17)};
+    Fields f{twoDigits(s, 0) * 100 + twoDigits(s, 2),
+             twoDigits(s, 5),
+             twoDigits(s, 8),
+             twoDigits(s, 11),
+             twoDigits(s, 14),
+             twoDigits(s, 17)};
     if (f.month < 1 || f.month > 12 || f.day < 1 || f.day > 31 || f.hour > 23 || f.minute > 59 ||
         f.second > 60) {
         return std::nullopt;
@@ -65,7 +73,9 @@ Instant instant(const Fields& f, double fractionValue, std::int64_t offsetSecond
                                             static_cast<double>(days) * 86400.0));
 }
 
-bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool isLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int daysInMonth(int year, int month) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -106,7 +116,8 @@ std::optional<Instant> fallback(std::string_view text) {
     const std::string_view zone = text.substr(at);
     if (zone == "Z") return instant(*fields, frac, 0);
     if (zone.size() != 6 || (zone[0] != '+' && zone[0] != '-') || zone[3] != ':' ||
-        !isAsciiDigit(zone[1]) || !isAsciiDigit(zone[2]) || !isAsciiDigit(zone[4]) || !isAsciiDigit(zone[5])) {
+        !isAsciiDigit(zone[1]) || !isAsciiDigit(zone[2]) || !isAsciiDigit(zone[4]) ||
+        !isAsciiDigit(zone[5])) {
         return std::nullopt;
     }
     const int hours = twoDigits(zone, 1);
@@ -135,8 +146,8 @@ std::optional<std::string> formatUtcMillis(Instant instant) {
     const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
     if (year < 0 || year > 9999) return std::nullopt;
     char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ",
-                  static_cast<int>(year), static_cast<int>(month), static_cast<int>(day),
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", static_cast<int>(year),
+                  static_cast<int>(month), static_cast<int>(day),
                   static_cast<int>(ofDay / 3'600'000), static_cast<int>(ofDay / 60'000 % 60),
                   static_cast<int>(ofDay / 1000 % 60), static_cast<int>(ofDay % 1000));
     return std::string(text);

@@ -20,7 +20,9 @@ bool isRun(std::string_view text, std::string_view extra) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '%') {
-            if (i + 2 >= text.size() || !isAsciiHexDigit(text[i + 1]) || !isAsciiHexDigit(text[i + 2])) return false;
+            if (i + 2 >= text.size() || !isAsciiHexDigit(text[i + 1]) ||
+                !isAsciiHexDigit(text[i + 2]))
+                return false;
             i += 2;
             continue;
         }
