@@ -7,6 +7,7 @@
 #include <utility>
 
 namespace wren {
+
 // The worker thread and what it shares with the widget. The thread keeps this alive itself, so
 // a widget destroyed during a read that never returns can leave the thread behind instead of
 // waiting for it.
