@@ -7,7 +7,7 @@ machine's load over all of them alike.
 usage: measure.py RUNS NAME COMMAND [NAME COMMAND ...]
 A command is split like a shell would split it (no expansions); leading VAR=value words set its
 environment, and "%20" in an argument stands for a space. Ratio lines are printed for the names
-that start with "dump" or "before". (Peak memory is not measured here: a child started from
+that start with "dump", "before" or "noqt". (Peak memory is not measured here: a child started from
 Python counts Python's own pages in its peak. GNU time's %M does it right.)"""
 
 import os
@@ -59,7 +59,7 @@ def main():
         return
     print("\n== over the floor (targets for the recent corpus: wall 1.5, CPU 2, faults 3)")
     for name, _ in pairs:
-        if name.startswith("dump") or name.startswith("before"):
+        if name.startswith(("dump", "before", "noqt")):
             w, c, m = (med(name, k) / med("floor", k) for k in range(3))
             print(f"   {name:16} wall {w:5.2f} x   CPU {c:5.2f} x   minor faults {m:6.2f} x")
 
