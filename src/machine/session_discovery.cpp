@@ -145,11 +145,18 @@ std::vector<SessionSummary> discover(std::size_t limit,
                                      const std::vector<std::filesystem::path>& claudeRoots,
                                      Instant now) {
     return Profile::measure("discover", [&] {
+        // The two agents' trees are walked at the same time: listing thousands of old files
+        // is a good part of a refresh, and the walks share nothing.
+        std::vector<std::filesystem::path> found[2];
+        parallelFor(2, [&](std::size_t i) {
+            found[i] = candidates(i == 0 ? codexRoots : claudeRoots, now);
+        });
         std::vector<ReadRequest> requests;
-        for (std::filesystem::path& file : candidates(codexRoots, now)) {
+        requests.reserve(found[0].size() + found[1].size());
+        for (std::filesystem::path& file : found[0]) {
             requests.push_back(ReadRequest{std::move(file), Agent::codex});
         }
-        for (std::filesystem::path& file : candidates(claudeRoots, now)) {
+        for (std::filesystem::path& file : found[1]) {
             requests.push_back(ReadRequest{std::move(file), Agent::claude});
         }
         std::vector<SessionSummary> sessions = mergedById(readAll(requests));
