@@ -6,6 +6,7 @@
 #include "app/dump.h"
 #include "app/json_writer.h"
 #include "machine/agent_roots.h"
+#include "machine/profile.h"
 #include "transcripts/iso8601.h"
 #include "widget/context_model.h"
 
@@ -118,6 +119,7 @@ int run(std::FILE* out, std::FILE* err) {
     std::fwrite(text.data(), 1, text.size(), out);
     const bool written = std::fflush(out) == 0 && std::ferror(out) == 0;
     const int error = errno;
+    Profile::flush("snapshot");
     if (snapshot.sessions.empty()) {
         const std::string note = nothingFoundNote(AgentRoots::claude(), AgentRoots::codex());
         std::fputs(note.c_str(), err);

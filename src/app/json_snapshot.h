@@ -36,7 +36,8 @@ std::string nothingFoundNote(const std::vector<std::filesystem::path>& claudeRoo
                              const std::vector<std::filesystem::path>& codexRoots);
 
 /// Reads this machine's snapshot, writes its document and a line feed to `out`, and the note
-/// to `err` when there is no session. Returns 0, or 1 when `out` could not be written.
+/// to `err` when there is no session; with WRENISLAND_PROFILE=1 the timing report goes to
+/// standard error under "snapshot". Returns 0, or 1 when `out` could not be written.
 int run(std::FILE* out, std::FILE* err);
 
 }  // namespace wren::JsonSnapshot
