@@ -278,17 +278,13 @@ int main(int argc, char** argv) {
 
     for (const Case& c : cases) {
         const std::uint64_t bytes = totalLength(c.ranges);
-        if (c.codex) {
-            benchmark::RegisterBenchmark(c.name.c_str(),
-                                         readerCall<decltype(&wren::SessionDiscovery::readCodex)>,
-                                         &wren::SessionDiscovery::readCodex, c.file, bytes)
-                ->Unit(benchmark::kMicrosecond);
-        } else {
-            benchmark::RegisterBenchmark(c.name.c_str(),
-                                         readerCall<decltype(&wren::SessionDiscovery::readClaude)>,
-                                         &wren::SessionDiscovery::readClaude, c.file, bytes)
-                ->Unit(benchmark::kMicrosecond);
-        }
+        const auto reader = [codex = c.codex](const fs::path& file) {
+            return codex ? wren::SessionDiscovery::readCodex(file)
+                         : wren::SessionDiscovery::readClaude(file);
+        };
+        benchmark::RegisterBenchmark(c.name.c_str(), readerCall<decltype(reader)>, reader, c.file,
+                                     bytes)
+            ->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark(c.floorName.c_str(), floorRead, c.file, c.ranges)
             ->Unit(benchmark::kMicrosecond);
     }

@@ -91,6 +91,14 @@ put("fuzz_rate_limits", "nested", json.dumps(
     [{"a": {"rate_limits": {}}}, {"b": [{"rate_limits": {"primary": {
         "used_percent": 50, "window_minutes": 300.0, "resets_at": "2025-09-10"}}}]}]))
 
+for name, data in {
+    "plain": "proj-name_1.0",
+    "escapes": "quo\"te back\\slash tab\tline\nbell\x07 del\x7f",
+    "unicode": "caf\u00e9 \u4e2d\u6587 \U0001F389 \u0085 \u202e \u2066 \u2069 \u2028",
+}.items():
+    put("fuzz_printed_text", name, data.encode())
+put("fuzz_printed_text", "broken", b"ok \xff \xc3 \xe2\x82 \xed\xa0\x80 \xf4\x90\x80\x80 \xc0\xaf")
+
 if fixtures:
     for agent in ("claude", "codex"):
         for path in sorted((fixtures / agent).glob("*.jsonl")):

@@ -15,7 +15,8 @@ namespace wren::Dump {
 bool requested(const char* value);
 
 /// `text` made safe to print on one terminal line: C0 controls, DEL and the C1 controls become
-/// visible escapes (\t, \n, \r, \x1b, \x7f, \u0085), a backslash becomes "\\" so every escape
+/// visible escapes (\t, \n, \r, \x1b, \x7f, \u0085), so do the bidirectional overrides and
+/// isolates (\u202e), which would reorder the line; a backslash becomes "\\" so every escape
 /// reads back one way, and each invalid UTF-8 sequence becomes U+FFFD.
 std::string escaped(std::string_view text);
 

@@ -1,11 +1,10 @@
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <future>
 
-#include "app/dump.h"
+#include "app/command_line.h"
 
 #ifdef WREN_HAVE_GUI
 #include <QApplication>
@@ -78,12 +77,15 @@ int runIsland(int argc, char** argv, std::chrono::steady_clock::time_point proce
 
 int main(int argc, char** argv) {
     const auto processStart = std::chrono::steady_clock::now();
-    // Decided before any toolkit exists, so the dump needs no display.
-    if (wren::Dump::requested(std::getenv("WRENISLAND_DUMP"))) {
-        // A reader that went away is a failed write, reported by the exit status, not a signal.
-        std::signal(SIGPIPE, SIG_IGN);
-        return wren::Dump::run(stdout);
+    // Our options, and WRENISLAND_DUMP, are dealt with before any toolkit exists, so none of
+    // them needs a display; what is left of the command line is the toolkit's.
+    wren::CommandLine::Parsed options = wren::CommandLine::parse(argc, argv);
+    if (const auto status = wren::CommandLine::runWithoutDisplay(
+            options, std::getenv("WRENISLAND_DUMP"), stdout, stderr)) {
+        return *status;
     }
+    argc = options.remainingCount();
+    argv = options.remaining.data();
 
 #ifdef WREN_HAVE_GUI
     if (const auto picture = wren::RenderMode::requested(std::getenv("WRENISLAND_RENDER"))) {

@@ -6,39 +6,45 @@
 
 namespace wren::AgentRoots {
 
-std::filesystem::path homeFrom(const char* value, const std::filesystem::path& userHome,
-                               std::string_view dotName) {
+std::optional<std::filesystem::path> homeFrom(const char* value,
+                                              const std::filesystem::path& userHome,
+                                              std::string_view dotName) {
     if (value != nullptr) return std::filesystem::path(value);
+    if (userHome.empty()) return std::nullopt;
     return userHome / dotName;
 }
 
-std::vector<std::filesystem::path> codexRootsOf(const std::filesystem::path& codexHome) {
-    return {codexHome / "sessions", codexHome / "archived_sessions"};
+std::vector<std::filesystem::path> codexRootsOf(
+    const std::optional<std::filesystem::path>& codexHome) {
+    if (!codexHome) return {};
+    return {*codexHome / "sessions", *codexHome / "archived_sessions"};
 }
 
-std::vector<std::filesystem::path> claudeRootsOf(const std::filesystem::path& claudeHome) {
-    return {claudeHome / "projects"};
+std::vector<std::filesystem::path> claudeRootsOf(
+    const std::optional<std::filesystem::path>& claudeHome) {
+    if (!claudeHome) return {};
+    return {*claudeHome / "projects"};
 }
 
-const std::filesystem::path& codexHome() {
-    static const std::filesystem::path home =
-        homeFrom(std::getenv("CODEX_HOME"), userHome(), ".codex");
+const std::optional<std::filesystem::path>& codexHome() {
+    static const auto home = homeFrom(std::getenv("CODEX_HOME"), userHome(), ".codex");
     return home;
 }
 
-const std::filesystem::path& claudeHome() {
-    static const std::filesystem::path home =
-        homeFrom(std::getenv("CLAUDE_CONFIG_DIR"), userHome(), ".claude");
+const std::optional<std::filesystem::path>& claudeHome() {
+    static const auto home = homeFrom(std::getenv("CLAUDE_CONFIG_DIR"), userHome(), ".claude");
     return home;
 }
 
-const std::filesystem::path& codexSessions() {
-    static const std::filesystem::path sessions = codex().front();
+const std::optional<std::filesystem::path>& codexSessions() {
+    static const auto sessions =
+        codex().empty() ? std::nullopt : std::optional<std::filesystem::path>(codex().front());
     return sessions;
 }
 
-const std::filesystem::path& claudeProjects() {
-    static const std::filesystem::path projects = claude().front();
+const std::optional<std::filesystem::path>& claudeProjects() {
+    static const auto projects =
+        claude().empty() ? std::nullopt : std::optional<std::filesystem::path>(claude().front());
     return projects;
 }
 

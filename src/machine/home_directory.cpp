@@ -18,17 +18,25 @@ const std::filesystem::path& userHome() {
                buffer.size() < (1u << 20)) {
             buffer.resize(buffer.size() * 2);
         }
-        if (found == nullptr || found->pw_dir == nullptr) return std::filesystem::path();
+        if (found == nullptr || found->pw_dir == nullptr || found->pw_dir[0] != '/') {
+            return std::filesystem::path();
+        }
         return std::filesystem::path(found->pw_dir);
     }();
     return home;
 }
 
-std::filesystem::path expandTilde(const std::filesystem::path& path) {
+std::optional<std::filesystem::path> expandTilde(const std::filesystem::path& path,
+                                                 const std::filesystem::path& home) {
     const std::string& text = path.native();
-    if (text == "~") return userHome();
-    if (text.rfind("~/", 0) == 0) return userHome() / text.substr(2);
-    return path;
+    const bool tilde = text == "~" || text.starts_with("~/");
+    if (!tilde) return path;
+    if (home.empty()) return std::nullopt;
+    return text == "~" ? home : home / text.substr(2);
+}
+
+std::optional<std::filesystem::path> expandTilde(const std::filesystem::path& path) {
+    return expandTilde(path, userHome());
 }
 
 }  // namespace wren

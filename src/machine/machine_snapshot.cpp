@@ -28,14 +28,14 @@ MachineSnapshot assemble(const std::filesystem::path& claudeProjects,
     return snapshot;
 }
 
-constexpr std::size_t kSessionLimit = 8;
-
 }  // namespace
 
-MachineSnapshot MachineSnapshot::read() {
+MachineSnapshot MachineSnapshot::read(std::size_t sessionLimit) {
+    // Without a home an agent has no directory: an empty path names nothing that opens.
     return assemble(
-        AgentRoots::claudeProjects(), AgentRoots::codexSessions(),
-        [] { return SessionDiscovery::discover(kSessionLimit); },
+        AgentRoots::claudeProjects().value_or(std::filesystem::path()),
+        AgentRoots::codexSessions().value_or(std::filesystem::path()),
+        [&] { return SessionDiscovery::discover(sessionLimit); },
         [] { return InstallState::probe(); });
 }
 
@@ -43,7 +43,7 @@ MachineSnapshot MachineSnapshot::read(const Sources& sources) {
     return assemble(
         sources.claudeProjects, sources.codexSessions,
         [&] {
-            return SessionDiscovery::discover(kSessionLimit, sources.codexRoots,
+            return SessionDiscovery::discover(sources.sessionLimit, sources.codexRoots,
                                               sources.claudeRoots, sources.now);
         },
         [&] {

@@ -15,7 +15,10 @@ namespace wren {
 
 /// Everything the island shows about the machine, read in one call. A plain value.
 struct MachineSnapshot {
-    std::vector<SessionSummary> sessions;  // at most 8, newest first
+    /// How many sessions the island shows.
+    static constexpr std::size_t kSessionLimit = 8;
+
+    std::vector<SessionSummary> sessions;  // at most the limit read with (8), newest first
     std::map<Agent, RateWindow> windows;
     InstallState installs;
 
@@ -28,10 +31,12 @@ struct MachineSnapshot {
         Instant now;
         InstallPaths installPaths;
         std::optional<std::string> forceMissing;  // WRENISLAND_FORCE_MISSING, absent when unset
+        std::size_t sessionLimit = kSessionLimit;
     };
 
-    /// Rate limits of both agents, discovery (limit 8), install probes. Never fails.
-    static MachineSnapshot read();
+    /// Rate limits of both agents, discovery (at most `sessionLimit` sessions), install probes.
+    /// Never fails.
+    static MachineSnapshot read(std::size_t sessionLimit = kSessionLimit);
     /// The same over given sources, for tests and tools.
     static MachineSnapshot read(const Sources& sources);
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -13,7 +15,11 @@ namespace wren {
 /// calling thread among them, and returns only when every call has finished. Indices are handed
 /// out one at a time, so a slow item does not hold up a batch. One item runs on the calling
 /// thread alone. Calls for different indices may run at the same time, so `body` must only touch
-/// what belongs to its index. It must not throw.
+/// what belongs to its index.
+///
+/// An exception from `body` on any thread (a std::bad_alloc under memory pressure, say) never
+/// escapes that thread, which would end the process: it is caught there, no further index is
+/// started, every thread is joined, and then the first exception is rethrown to the caller.
 template <class Body>
 void parallelFor(std::size_t count, Body&& body) {
     if (count == 0) return;
@@ -25,10 +31,18 @@ void parallelFor(std::size_t count, Body&& body) {
         std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), count);
 
     std::atomic<std::size_t> next{0};
+    std::mutex failureMutex;
+    std::exception_ptr failure;
     const auto work = [&] {
-        for (std::size_t i = next.fetch_add(1, std::memory_order_relaxed); i < count;
-             i = next.fetch_add(1, std::memory_order_relaxed)) {
-            body(i);
+        try {
+            for (std::size_t i = next.fetch_add(1, std::memory_order_relaxed); i < count;
+                 i = next.fetch_add(1, std::memory_order_relaxed)) {
+                body(i);
+            }
+        } catch (...) {
+            next.store(count, std::memory_order_relaxed);  // the others stop after their item
+            const std::lock_guard lock(failureMutex);
+            if (!failure) failure = std::current_exception();
         }
     };
     {
@@ -43,6 +57,7 @@ void parallelFor(std::size_t count, Body&& body) {
         }
         work();
     }  // the helpers join here
+    if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace wren

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "machine/directory.h"
 #include "transcripts/json_line.h"
 #include "transcripts/jsonl_reader.h"
 
@@ -28,10 +29,6 @@ struct ModTime {
     bool laterThan(const ModTime& other) const {
         return seconds != other.seconds ? seconds > other.seconds : nanos > other.nanos;
     }
-};
-
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
 std::optional<simdjson::dom::object> searchAt(simdjson::dom::element value, std::string_view key,
@@ -80,7 +77,7 @@ std::optional<double> number(simdjson::dom::element value) {
 
 std::optional<std::filesystem::path> newestChild(const std::filesystem::path& directory,
                                                  bool directories) {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(directory.c_str()));
+    const Directory dir = openDirectory(AT_FDCWD, directory.c_str(), true);
     if (!dir) return std::nullopt;
     const int fd = ::dirfd(dir.get());
     std::optional<std::filesystem::path> best;

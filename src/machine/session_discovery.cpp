@@ -14,31 +14,16 @@
 #include <utility>
 
 #include "machine/agent_roots.h"
+#include "machine/directory.h"
 #include "machine/parallel_for.h"
 #include "machine/profile.h"
+#include "transcripts/reader_arena.h"
 
 namespace wren::SessionDiscovery {
 namespace {
 
 constexpr double kRecentSeconds = 86400;
 constexpr std::string_view kTranscriptExtension = ".jsonl";
-
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using Directory = std::unique_ptr<DIR, DirCloser>;
-
-/// Opens a directory for listing. Below a root `follow` is false, so a symlink is never entered,
-/// even one that replaced a directory after it was looked at.
-Directory openDirectory(int parent, const char* name, bool follow) {
-    int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK;
-    if (!follow) flags |= O_NOFOLLOW;
-    const int fd = ::openat(parent, name, flags);
-    if (fd < 0) return nullptr;
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) ::close(fd);
-    return Directory(dir);
-}
 
 std::string joined(const std::string& directory, std::string_view name) {
     std::string path;
@@ -76,21 +61,25 @@ void walk(const std::filesystem::path& root, double cutoff,
         const std::string_view name(entry->d_name);
         if (name.empty() || name.front() == '.') continue;  // hidden, also "." and ".."
         const bool transcriptName = name.ends_with(kTranscriptExtension);
-        // The entry type, when the file system gives one, spares a stat of every other file.
-        if (!transcriptName && entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) continue;
-
         const int dirFd = ::dirfd(frame.dir.get());
+        // The entry type, where the file system gives one, spares a stat of every directory
+        // and of every file that is not a transcript: only transcripts need their time.
+        unsigned char type = entry->d_type;
         struct stat status {};
-        if (::fstatat(dirFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (S_ISDIR(status.st_mode)) {
+        if (type == DT_UNKNOWN || (type == DT_REG && transcriptName)) {
+            if (::fstatat(dirFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISREG(status.st_mode) ? DT_REG : DT_UNKNOWN;
+        }
+        if (type == DT_DIR) {
             if (frame.depth >= kMaxWalkDepth) continue;
+            // O_NOFOLLOW: an entry that became a symlink since it was listed is not entered.
             Directory child = openDirectory(dirFd, entry->d_name, false);
             if (!child) continue;
             Frame next{std::move(child), joined(frame.path, name), frame.depth + 1};
             stack.push_back(std::move(next));  // `frame` is not used past this point
             continue;
         }
-        if (!transcriptName || !S_ISREG(status.st_mode)) continue;
+        if (!transcriptName || type != DT_REG) continue;
         if (modifiedSeconds(status) < cutoff) continue;
         found.emplace_back(joined(frame.path, name));
     }
@@ -112,6 +101,9 @@ std::vector<SessionSummary> readAll(const std::vector<ReadRequest>& requests) {
     return Profile::measure("read", [&] {
         std::vector<std::optional<SessionSummary>> slots(requests.size());
         parallelFor(requests.size(), [&](std::size_t i) { slots[i] = read(requests[i]); });
+        // The helpers' arenas went with their threads; this thread's goes too, so a program
+        // that waits between refreshes holds no window buffers meanwhile.
+        ReaderArena::local().release();
         std::vector<SessionSummary> summaries;
         summaries.reserve(slots.size());
         for (std::optional<SessionSummary>& slot : slots) {
@@ -153,11 +145,18 @@ std::vector<SessionSummary> discover(std::size_t limit,
                                      const std::vector<std::filesystem::path>& claudeRoots,
                                      Instant now) {
     return Profile::measure("discover", [&] {
+        // The two agents' trees are walked at the same time: listing thousands of old files
+        // is a good part of a refresh, and the walks share nothing.
+        std::vector<std::filesystem::path> found[2];
+        parallelFor(2, [&](std::size_t i) {
+            found[i] = candidates(i == 0 ? codexRoots : claudeRoots, now);
+        });
         std::vector<ReadRequest> requests;
-        for (std::filesystem::path& file : candidates(codexRoots, now)) {
+        requests.reserve(found[0].size() + found[1].size());
+        for (std::filesystem::path& file : found[0]) {
             requests.push_back(ReadRequest{std::move(file), Agent::codex});
         }
-        for (std::filesystem::path& file : candidates(claudeRoots, now)) {
+        for (std::filesystem::path& file : found[1]) {
             requests.push_back(ReadRequest{std::move(file), Agent::claude});
         }
         std::vector<SessionSummary> sessions = mergedById(readAll(requests));
@@ -170,8 +169,7 @@ std::vector<SessionSummary> discover(std::size_t limit,
 }
 
 std::vector<SessionSummary> discover(std::size_t limit) {
-    return discover(limit, AgentRoots::codex(), AgentRoots::claude(),
-                    Instant(std::chrono::system_clock::now()));
+    return discover(limit, AgentRoots::codex(), AgentRoots::claude(), systemNow());
 }
 
 }  // namespace wren::SessionDiscovery

@@ -1,7 +1,8 @@
 #include "transcripts/json_line.h"
 #include "transcripts/jsonl_reader.h"
 #include "transcripts/message_text.h"
-#include "transcripts/snr_estimate.h"
+#include "transcripts/reader_parts.h"
+#include "transcripts/regular_file.h"
 #include "transcripts/transcript_readers.h"
 
 namespace wren::SessionDiscovery {
@@ -17,6 +18,41 @@ std::optional<std::string> messageText(simdjson::dom::object record) {
     const auto message = json::objectMember(record, "message");
     if (!message) return std::nullopt;
     return MessageText::fromClaude(json::member(*message, "content"));
+}
+
+// The text of a user record that counts as a message: not a sidechain, not meta.
+std::optional<std::string> userMessage(simdjson::dom::object record) {
+    if (json::isTrue(record, "isSidechain") || !isUserTurn(record)) return std::nullopt;
+    return messageText(record);
+}
+
+// Whether the line is surely no message, looking only at message.content: a list in which no
+// element is an object whose "type" is "text" cannot give text. The lazy parser does not build
+// the rest (a tool's output can be hundreds of KB), so most of the older window is turned down
+// at a fraction of a full parse. Any doubt, an error on the way included, says "maybe": the full
+// parse decides those, and on the lines it accepts, both see the same first-found members.
+bool surelyNoText(simdjson::ondemand::parser& skimmer, std::string_view line) {
+    using namespace simdjson;
+    ondemand::document document;
+    ondemand::object record, message, element;
+    ondemand::array content;
+    if (skimmer.iterate(line.data(), line.size(), line.size() + SIMDJSON_PADDING).get(document) ||
+        document.get_object().get(record) ||
+        record.find_field("message").get_object().get(message) ||
+        message.find_field("content").get_array().get(content)) {
+        return false;
+    }
+    for (auto item : content) {
+        if (item.get_object().get(element)) return false;
+        auto type = element.find_field("type");
+        if (type.error() == NO_SUCH_FIELD) continue;
+        ondemand::json_type kind;
+        if (type.type().get(kind)) return false;
+        if (kind != ondemand::json_type::string) continue;
+        std::string_view text;
+        if (type.get_string().get(text) || text == "text") return false;
+    }
+    return true;
 }
 
 // input + cache read + cache creation; absent when not positive. A sum beyond 64 bits is not a
@@ -36,80 +72,61 @@ std::optional<std::int64_t> contextTokens(simdjson::dom::object record) {
     return sum >= 1 ? std::optional(sum) : std::nullopt;
 }
 
-// The newest user message with display text among the lines `nextLine` hands out, newest first.
-template <class NextLine>
-std::optional<std::string> newestMessage(const PaddedBuffer& data, NextLine&& nextLine) {
-    json::LineParser parser;
-    while (const std::optional<LineRange> line = nextLine()) {
-        if (!json::contains({data.data() + line->begin, line->end - line->begin}, kUserMarker)) {
-            continue;
-        }
-        const auto record = parser.parseObject(data, *line);
-        if (!record || json::isTrue(*record, "isSidechain") || !isUserTurn(*record)) continue;
-        if (auto text = messageText(*record)) return text;
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 std::optional<std::string> lastClaudeMessage(const TranscriptWindow& window) {
-    std::size_t i = window.lines.size();
-    return newestMessage(window.data, [&]() -> std::optional<LineRange> {
-        if (i == 0) return std::nullopt;
-        return window.lines[--i];
-    });
+    json::LineParser parser;
+    simdjson::ondemand::parser skimmer;
+    return ReaderParts::newestMessage(
+        window.data, ReaderParts::newestLines(window),
+        [&](std::string_view line) {
+            return json::contains(line, kUserMarker) && !surelyNoText(skimmer, line);
+        },
+        parser, userMessage);
 }
 
 std::optional<SessionSummary> readClaude(const std::filesystem::path& file) {
     const auto opened = RegularFile::open(file);
     if (!opened) return std::nullopt;
-    const auto window = JSONLReader::tailBytes(*opened, kRecentBytes, 0);
-    if (!window) return std::nullopt;
-    auto nativeID = uuid(file.filename().native());
+    return readClaude(*opened, file.filename().native());
+}
+
+std::optional<SessionSummary> readClaude(const ByteSource& source, std::string_view fileName) {
+    ReaderArena& arena = ReaderArena::local();
+    const auto size = source.size();
+    const auto cuts = JSONLReader::readTail(source, size, kRecentBytes, 0, arena.recent);
+    if (!cuts) return std::nullopt;
+    auto nativeID = uuid(fileName);
     if (!nativeID) return std::nullopt;
 
+    ReaderParts::Findings found;
     std::optional<Instant> lastActivity;
-    std::int64_t turns = 0;
-    std::optional<std::string> cwd;
-    std::optional<std::int64_t> tokens;
-    std::optional<std::string> lastMessage;
-
-    json::LineParser parser;
-    JSONLReader::ReverseLines lines(*window);
+    JSONLReader::ReverseLines lines(arena.recent.view(), *cuts);
     while (const auto line = lines.next()) {
-        const auto record = parser.parseObject(window->data, *line);
+        const auto record = arena.parser.parseObject(arena.recent, *line);
         if (!record || json::isTrue(*record, "isSidechain")) continue;
         const bool userTurn = isUserTurn(*record);
-        if (userTurn) ++turns;
-        if (!cwd) {
-            if (auto text = json::stringMember(*record, "cwd")) cwd = std::string(*text);
+        if (userTurn) ++found.turns;
+        if (!found.cwd) {
+            if (auto text = json::stringMember(*record, "cwd")) found.cwd = std::string(*text);
         }
         if (!lastActivity) lastActivity = json::recordTime(*record);
-        if (!tokens) tokens = contextTokens(*record);
-        if (!lastMessage && userTurn) lastMessage = messageText(*record);
-        if (lastActivity && lastMessage && cwd && tokens) break;
+        if (!found.tokens) found.tokens = contextTokens(*record);
+        if (!found.lastMessage && userTurn) found.lastMessage = messageText(*record);
+        if (lastActivity && found.lastMessage && found.cwd && found.tokens) break;
     }
-    if (!lastMessage) {
-        if (const auto older = JSONLReader::tailBytes(*opened, kOlderBytes, kRecentBytes)) {
-            JSONLReader::ReverseLines olderLines(*older);
-            lastMessage = newestMessage(older->data, [&] { return olderLines.next(); });
-        }
+    if (!found.lastMessage) {
+        found.lastMessage = ReaderParts::olderMessage(
+            source, size, arena,
+            [&](std::string_view line) {
+                return json::contains(line, kUserMarker) && !surelyNoText(arena.skimmer, line);
+            },
+            userMessage);
     }
     if (!lastActivity) return std::nullopt;
-
-    SessionSummary summary;
-    summary.id = std::string(idPrefix(Agent::claude)) + *nativeID;
-    summary.agent = Agent::claude;
-    summary.project = projectName(cwd);
-    summary.workingDirectory = cwd;
-    summary.lastActivity = *lastActivity;
-    summary.lastUserMessage = std::move(lastMessage);
-    summary.turns = turns;
-    summary.reportedTokens = tokens;
-    summary.segments = SNREstimate::segments(tokens.value_or(0), turns, *nativeID);
-    summary.nativeID = std::move(*nativeID);
-    return summary;
+    found.lastActivity = *lastActivity;
+    found.nativeID = std::move(*nativeID);
+    return ReaderParts::summary(Agent::claude, std::move(found));
 }
 
 }  // namespace wren::SessionDiscovery

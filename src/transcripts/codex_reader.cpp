@@ -1,7 +1,8 @@
 #include "transcripts/json_line.h"
 #include "transcripts/jsonl_reader.h"
 #include "transcripts/message_text.h"
-#include "transcripts/snr_estimate.h"
+#include "transcripts/reader_parts.h"
+#include "transcripts/regular_file.h"
 #include "transcripts/transcript_readers.h"
 
 namespace wren::SessionDiscovery {
@@ -16,11 +17,14 @@ struct Header {
 };
 
 // The first session_meta record of the head window names the session and its directory.
-Header readHeader(const TranscriptWindow& head) {
-    json::LineParser parser;
-    for (std::size_t i = 0; i < head.lines.size(); ++i) {
-        if (!json::contains(head.line(i), kSessionMetaMarker)) continue;
-        const auto record = parser.parseObject(head, i);
+Header readHeader(const PaddedBuffer& head, JSONLReader::Cuts cuts, json::LineParser& parser) {
+    JSONLReader::ForwardLines lines(head.view(), cuts);
+    while (const auto line = lines.next()) {
+        if (!json::contains({head.data() + line->begin, line->end - line->begin},
+                            kSessionMetaMarker)) {
+            continue;
+        }
+        const auto record = parser.parseObject(head, *line);
         if (!record || json::stringMember(*record, "type") != "session_meta") continue;
         const auto payload = json::objectMember(*record, "payload");
         if (!payload) continue;
@@ -38,6 +42,17 @@ Header readHeader(const TranscriptWindow& head) {
 bool isUserMessage(simdjson::dom::object payload) {
     return json::stringMember(payload, "type") == "message" &&
            json::stringMember(payload, "role") == "user";
+}
+
+// The text of a record whose payload is a user message.
+std::optional<std::string> userMessage(simdjson::dom::object record) {
+    const auto payload = json::objectMember(record, "payload");
+    if (!payload || !isUserMessage(*payload)) return std::nullopt;
+    return MessageText::fromCodex(json::member(*payload, "content"));
+}
+
+bool mayBeMessage(std::string_view line) {
+    return json::contains(line, kMessageMarker);
 }
 
 std::optional<std::int64_t> findIntAtDepth(std::string_view key, simdjson::dom::element value,
@@ -65,58 +80,36 @@ std::optional<std::int64_t> codexResidentTokens(simdjson::dom::object payload) {
     return json::integerMember(*usage, "input_tokens");
 }
 
-namespace {
-
-// The newest user message with display text among the lines `nextLine` hands out, newest first.
-template <class NextLine>
-std::optional<std::string> newestMessage(const PaddedBuffer& data, NextLine&& nextLine) {
-    json::LineParser parser;
-    while (const std::optional<LineRange> line = nextLine()) {
-        if (!json::contains({data.data() + line->begin, line->end - line->begin}, kMessageMarker)) {
-            continue;
-        }
-        const auto record = parser.parseObject(data, *line);
-        if (!record) continue;
-        const auto payload = json::objectMember(*record, "payload");
-        if (!payload || !isUserMessage(*payload)) continue;
-        if (auto text = MessageText::fromCodex(json::member(*payload, "content"))) return text;
-    }
-    return std::nullopt;
-}
-
-}  // namespace
-
 std::optional<std::string> lastCodexMessage(const TranscriptWindow& window) {
-    std::size_t i = window.lines.size();
-    return newestMessage(window.data, [&]() -> std::optional<LineRange> {
-        if (i == 0) return std::nullopt;
-        return window.lines[--i];
-    });
+    json::LineParser parser;
+    return ReaderParts::newestMessage(window.data, ReaderParts::newestLines(window), mayBeMessage,
+                                      parser, userMessage);
 }
 
 std::optional<SessionSummary> readCodex(const std::filesystem::path& file) {
     // One open for the head and both tails.
     const auto opened = RegularFile::open(file);
     if (!opened) return std::nullopt;
-    const auto head = JSONLReader::head(*opened, kHeadBytes);
-    if (!head) return std::nullopt;
-    const auto window = JSONLReader::tailBytes(*opened, kRecentBytes, 0);
-    if (!window) return std::nullopt;
+    return readCodex(*opened, file.filename().native());
+}
 
-    Header header = readHeader(*head);
-    auto nativeID = header.id ? std::move(header.id) : uuid(file.filename().native());
+std::optional<SessionSummary> readCodex(const ByteSource& source, std::string_view fileName) {
+    ReaderArena& arena = ReaderArena::local();
+    const auto size = source.size();
+    const auto headCuts = JSONLReader::readHead(source, size, kHeadBytes, arena.head);
+    if (!headCuts) return std::nullopt;
+    const auto cuts = JSONLReader::readTail(source, size, kRecentBytes, 0, arena.recent);
+    if (!cuts) return std::nullopt;
+
+    Header header = readHeader(arena.head, *headCuts, arena.parser);
+    auto nativeID = header.id ? std::move(header.id) : uuid(fileName);
     if (!nativeID) return std::nullopt;
 
+    ReaderParts::Findings found;
     std::optional<Instant> lastActivity;
-    std::int64_t turns = 0;
-    std::optional<std::int64_t> tokens;
-    std::optional<std::int64_t> contextWindow;
-    std::optional<std::string> lastMessage;
-
-    json::LineParser parser;
-    JSONLReader::ReverseLines lines(*window);
+    JSONLReader::ReverseLines lines(arena.recent.view(), *cuts);
     while (const auto line = lines.next()) {
-        const auto root = parser.parse(window->data, *line);
+        const auto root = arena.parser.parse(arena.recent, *line);
         simdjson::dom::object record;
         if (!root || root->get(record) != simdjson::SUCCESS) continue;
         if (!lastActivity) lastActivity = json::recordTime(record);
@@ -126,38 +119,28 @@ std::optional<SessionSummary> readCodex(const std::filesystem::path& file) {
             payloadValue.get(payload) != simdjson::SUCCESS) {
             continue;
         }
-        const bool userMessage = isUserMessage(payload);
-        if (userMessage) ++turns;
-        if (!tokens && json::stringMember(payload, "type") == "token_count") {
-            tokens = codexResidentTokens(payload);
+        const bool userTurn = isUserMessage(payload);
+        if (userTurn) ++found.turns;
+        if (!found.tokens && json::stringMember(payload, "type") == "token_count") {
+            found.tokens = codexResidentTokens(payload);
         }
-        if (!contextWindow) contextWindow = findInt("model_context_window", payloadValue);
-        if (!lastMessage && userMessage) {
-            lastMessage = MessageText::fromCodex(json::member(payload, "content"));
+        if (!found.contextWindow) {
+            found.contextWindow = findInt("model_context_window", payloadValue);
         }
-        if (lastActivity && lastMessage && tokens) break;
+        if (!found.lastMessage && userTurn) {
+            found.lastMessage = MessageText::fromCodex(json::member(payload, "content"));
+        }
+        if (lastActivity && found.lastMessage && found.tokens) break;
     }
-    if (!lastMessage) {
-        if (const auto older = JSONLReader::tailBytes(*opened, kOlderBytes, kRecentBytes)) {
-            JSONLReader::ReverseLines olderLines(*older);
-            lastMessage = newestMessage(older->data, [&] { return olderLines.next(); });
-        }
+    if (!found.lastMessage) {
+        found.lastMessage =
+            ReaderParts::olderMessage(source, size, arena, mayBeMessage, userMessage);
     }
     if (!lastActivity) return std::nullopt;
-
-    SessionSummary summary;
-    summary.id = std::string(idPrefix(Agent::codex)) + *nativeID;
-    summary.agent = Agent::codex;
-    summary.project = projectName(header.cwd);
-    summary.workingDirectory = header.cwd;
-    summary.lastActivity = *lastActivity;
-    summary.lastUserMessage = std::move(lastMessage);
-    summary.turns = turns;
-    summary.contextWindow = contextWindow;
-    summary.reportedTokens = tokens;
-    summary.segments = SNREstimate::segments(tokens.value_or(0), turns, *nativeID);
-    summary.nativeID = std::move(*nativeID);
-    return summary;
+    found.lastActivity = *lastActivity;
+    found.nativeID = std::move(*nativeID);
+    found.cwd = std::move(header.cwd);
+    return ReaderParts::summary(Agent::codex, std::move(found));
 }
 
 }  // namespace wren::SessionDiscovery

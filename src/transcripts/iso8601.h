@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "transcripts/instant.h"
@@ -24,5 +25,9 @@ inline std::optional<Instant> parseAny(std::string_view text) {
     if (auto instant = parse(text)) return instant;
     return fallback(text);
 }
+
+/// "YYYY-MM-DDTHH:MM:SS.mmmZ": the instant in UTC, rounded to the nearest millisecond. Nothing
+/// for an instant that is not finite or whose year falls outside 0000 to 9999.
+std::optional<std::string> formatUtcMillis(Instant instant);
 
 }  // namespace wren::ISO8601

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "transcripts/ascii.h"
 #include "transcripts/iso8601.h"
 
 namespace wren::json {
@@ -14,9 +15,6 @@ static_assert(PaddedBuffer::kPadding >= simdjson::SIMDJSON_PADDING);
 
 namespace {
 
-constexpr bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 constexpr auto npos = std::string_view::npos;
 
 bool fitsSixtyFourBits(std::string_view token) {
@@ -69,7 +67,7 @@ std::optional<std::string> widenHugeIntegers(std::string_view line) {
             }
             continue;
         }
-        if (c != '-' && !isDigit(c)) {
+        if (c != '-' && !isAsciiDigit(c)) {
             inString = c == '"';
             out.push_back(c);
             ++i;
@@ -78,8 +76,8 @@ std::optional<std::string> widenHugeIntegers(std::string_view line) {
         std::size_t end = i + 1;
         bool integral = true;
         while (end < line.size() &&
-               (isDigit(line[end]) || std::string_view(".eE+-").find(line[end]) != npos)) {
-            integral = integral && isDigit(line[end]);
+               (isAsciiDigit(line[end]) || std::string_view(".eE+-").find(line[end]) != npos)) {
+            integral = integral && isAsciiDigit(line[end]);
             ++end;
         }
         const std::string_view token = line.substr(i, end - i);

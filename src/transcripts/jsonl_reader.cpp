@@ -11,21 +11,45 @@ namespace wren {
 namespace JSONLReader {
 namespace {
 
-// Reads [start, end) of an open file; a short read (the file shrank) keeps what arrived.
-std::optional<PaddedBuffer> readRange(const RegularFile& file, std::uint64_t start,
-                                      std::uint64_t end) {
+// Reads [start, end) of a source into `into`; a short read (the file shrank) keeps what arrived.
+bool readRange(const ByteSource& source, std::uint64_t start, std::uint64_t end,
+               PaddedBuffer& into) {
     const std::uint64_t length = end - start;
     if (length == 0 || length > std::numeric_limits<std::size_t>::max() - PaddedBuffer::kPadding) {
-        return std::nullopt;
+        return false;
     }
-    PaddedBuffer buffer(static_cast<std::size_t>(length));
-    const std::size_t got = file.readAt(start, buffer.data(), buffer.size());
-    if (got == 0) return std::nullopt;
-    buffer.shrink(got);
-    return buffer;
+    into.prepare(static_cast<std::size_t>(length));
+    const std::size_t got = source.readAt(start, into.data(), into.size());
+    into.shrink(got);
+    return got != 0;
 }
 
 }  // namespace
+
+std::optional<Cuts> readHead(const ByteSource& source, std::uint64_t bytes, PaddedBuffer& into) {
+    return readHead(source, source.size(), bytes, into);
+}
+
+std::optional<Cuts> readHead(const ByteSource& source, std::optional<std::uint64_t> knownSize,
+                             std::uint64_t bytes, PaddedBuffer& into) {
+    const std::uint64_t size = knownSize.value_or(0);
+    if (!readRange(source, 0, std::min(size, bytes), into)) return std::nullopt;
+    return Cuts{false, bytes < size};
+}
+
+std::optional<Cuts> readTail(const ByteSource& source, std::uint64_t bytes,
+                             std::uint64_t skippingLast, PaddedBuffer& into) {
+    return readTail(source, source.size(), bytes, skippingLast, into);
+}
+
+std::optional<Cuts> readTail(const ByteSource& source, std::optional<std::uint64_t> size,
+                             std::uint64_t bytes, std::uint64_t skippingLast, PaddedBuffer& into) {
+    if (!size || skippingLast >= *size) return std::nullopt;
+    const std::uint64_t end = *size - skippingLast;
+    const std::uint64_t start = end <= bytes ? 0 : end - bytes;
+    if (!readRange(source, start, end, into)) return std::nullopt;
+    return Cuts{bytes < end, skippingLast != 0};
+}
 
 std::optional<TranscriptWindow> head(const std::filesystem::path& path, std::uint64_t bytes) {
     const auto file = RegularFile::open(path);
@@ -33,11 +57,11 @@ std::optional<TranscriptWindow> head(const std::filesystem::path& path, std::uin
     return head(*file, bytes);
 }
 
-std::optional<TranscriptWindow> head(const RegularFile& file, std::uint64_t bytes) {
-    const std::uint64_t size = file.size().value_or(0);
-    auto data = readRange(file, 0, std::min(size, bytes));
-    if (!data) return std::nullopt;
-    return window(std::move(*data), false, bytes < size);
+std::optional<TranscriptWindow> head(const ByteSource& source, std::uint64_t bytes) {
+    PaddedBuffer data;
+    const auto cuts = readHead(source, bytes, data);
+    if (!cuts) return std::nullopt;
+    return window(std::move(data), cuts->dropFirst, cuts->dropLast);
 }
 
 std::optional<TranscriptWindow> tail(const std::filesystem::path& path, std::uint64_t bytes,
@@ -47,22 +71,33 @@ std::optional<TranscriptWindow> tail(const std::filesystem::path& path, std::uin
     return tail(*file, bytes, skippingLast);
 }
 
-std::optional<TranscriptWindow> tail(const RegularFile& file, std::uint64_t bytes,
+std::optional<TranscriptWindow> tail(const ByteSource& source, std::uint64_t bytes,
                                      std::uint64_t skippingLast) {
-    auto raw = tailBytes(file, bytes, skippingLast);
-    if (!raw) return std::nullopt;
-    return window(std::move(raw->data), raw->dropFirst, raw->dropLast);
+    PaddedBuffer data;
+    const auto cuts = readTail(source, bytes, skippingLast, data);
+    if (!cuts) return std::nullopt;
+    return window(std::move(data), cuts->dropFirst, cuts->dropLast);
 }
 
-std::optional<TailBytes> tailBytes(const RegularFile& file, std::uint64_t bytes,
-                                   std::uint64_t skippingLast) {
-    const auto size = file.size();
-    if (!size || skippingLast >= *size) return std::nullopt;
-    const std::uint64_t end = *size - skippingLast;
-    const std::uint64_t start = end <= bytes ? 0 : end - bytes;
-    auto data = readRange(file, start, end);
-    if (!data) return std::nullopt;
-    return TailBytes{std::move(*data), bytes < end, skippingLast != 0};
+std::optional<LineRange> ForwardLines::next() {
+    while (cursor_ < data_.size()) {
+        const std::size_t begin = cursor_;
+        const void* feed = std::memchr(data_.data() + begin, '\n', data_.size() - begin);
+        if (feed == nullptr) {
+            cursor_ = data_.size();
+            if (dropLast_) return std::nullopt;  // the piece after the last line feed is cut off
+        } else {
+            cursor_ = static_cast<std::size_t>(static_cast<const char*>(feed) - data_.data()) + 1;
+        }
+        const std::size_t end = feed == nullptr ? data_.size() : cursor_ - 1;
+        if (begin == end) continue;  // empty lines are no lines
+        if (dropFirst_) {
+            dropFirst_ = false;  // the first line, which a cut start drops
+            continue;
+        }
+        return LineRange{begin, end};
+    }
+    return std::nullopt;
 }
 
 ReverseLines::ReverseLines(std::string_view data, bool dropFirst, bool dropLast)

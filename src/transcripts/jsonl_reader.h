@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "transcripts/regular_file.h"
+#include "transcripts/byte_source.h"
 #include "transcripts/transcript_window.h"
 
 namespace wren::JSONLReader {
@@ -22,35 +22,61 @@ std::optional<TranscriptWindow> head(const std::filesystem::path& file, std::uin
 std::optional<TranscriptWindow> tail(const std::filesystem::path& file, std::uint64_t bytes,
                                      std::uint64_t skippingLast);
 
-/// The same two reads on a file that is already open, so a reader that needs both a head and a
-/// tail opens the file once.
-std::optional<TranscriptWindow> head(const RegularFile& file, std::uint64_t bytes);
-std::optional<TranscriptWindow> tail(const RegularFile& file, std::uint64_t bytes,
+/// The same two reads on a source that is already open, so a reader that needs both a head and
+/// a tail opens the file once.
+std::optional<TranscriptWindow> head(const ByteSource& source, std::uint64_t bytes);
+std::optional<TranscriptWindow> tail(const ByteSource& source, std::uint64_t bytes,
                                      std::uint64_t skippingLast);
 
-/// A tail's bytes and its cut flags, not yet split into lines. The readers scan a tail from
-/// its newest line and mostly stop after a few, so splitting all of it first would be a second
-/// pass over every byte for lines nobody looks at; ReverseLines finds them on demand instead.
-struct TailBytes {
-    PaddedBuffer data;
+/// Whether a window's first and last lines may be pieces of lines cut by its edges.
+struct Cuts {
     bool dropFirst = false;
     bool dropLast = false;
 };
-std::optional<TailBytes> tailBytes(const RegularFile& file, std::uint64_t bytes,
-                                   std::uint64_t skippingLast);
+
+/// The head's or tail's bytes read into `into`, which is reused when it is large enough (see
+/// PaddedBuffer::prepare), and their cuts; nothing when no byte arrived. The readers scan these
+/// bytes lazily with ForwardLines or ReverseLines instead of splitting them all first: they
+/// mostly stop after a few lines, and a full split would be a second pass over every byte.
+std::optional<Cuts> readHead(const ByteSource& source, std::uint64_t bytes, PaddedBuffer& into);
+std::optional<Cuts> readTail(const ByteSource& source, std::uint64_t bytes,
+                             std::uint64_t skippingLast, PaddedBuffer& into);
+/// The same with the source's size already known (nothing: unknown), so a reader that reads
+/// several windows of one file asks for its size once and sees one consistent file.
+std::optional<Cuts> readHead(const ByteSource& source, std::optional<std::uint64_t> size,
+                             std::uint64_t bytes, PaddedBuffer& into);
+std::optional<Cuts> readTail(const ByteSource& source, std::optional<std::uint64_t> size,
+                             std::uint64_t bytes, std::uint64_t skippingLast, PaddedBuffer& into);
+
+/// The lines of lineRanges(data, dropFirst, dropLast) from the first to the last, each found
+/// only when asked for.
+class ForwardLines {
+  public:
+    ForwardLines(std::string_view data, Cuts cuts)
+        : data_(data), dropFirst_(cuts.dropFirst), dropLast_(cuts.dropLast) {}
+
+    /// The next newer line; nothing once the last is passed.
+    std::optional<LineRange> next();
+
+  private:
+    std::string_view data_;
+    std::size_t cursor_ = 0;
+    bool dropFirst_;
+    bool dropLast_;
+};
 
 /// The lines of lineRanges(data, dropFirst, dropLast) from the last to the first, each found
 /// only when asked for: the bytes before where a scan stops are never walked.
 class ReverseLines {
-public:
+  public:
     ReverseLines(std::string_view data, bool dropFirst, bool dropLast);
-    explicit ReverseLines(const TailBytes& tail)
-        : ReverseLines(tail.data.view(), tail.dropFirst, tail.dropLast) {}
+    ReverseLines(std::string_view data, Cuts cuts)
+        : ReverseLines(data, cuts.dropFirst, cuts.dropLast) {}
 
     /// The next older line; nothing once the first is passed.
     std::optional<LineRange> next();
 
-private:
+  private:
     std::string_view data_;
     std::size_t end_;  // lines left to yield lie in [0, end_)
     bool dropFirst_;

@@ -40,7 +40,8 @@ std::optional<std::uint64_t> RegularFile::size() const {
 std::size_t RegularFile::readAt(std::uint64_t offset, char* out, std::size_t length) const {
     std::size_t done = 0;
     while (done < length) {
-        const ssize_t n = ::pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
+        const ssize_t n =
+            ::pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n == 0) {

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "transcripts/byte_source.h"
+
 namespace wren {
 
 /// A read-only handle on a regular file, closed on every path.
@@ -12,24 +14,20 @@ namespace wren {
 /// Opening never blocks and never hands out anything but a regular file: FIFOs, sockets,
 /// devices and directories named like transcripts are refused, so a strange entry in an agent's
 /// folder costs one failed open, not a hung reader.
-class RegularFile {
-public:
+class RegularFile final : public ByteSource {
+  public:
     static std::optional<RegularFile> open(const std::filesystem::path& path);
 
     RegularFile(RegularFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
     RegularFile& operator=(RegularFile&& other) noexcept;
     RegularFile(const RegularFile&) = delete;
     RegularFile& operator=(const RegularFile&) = delete;
-    ~RegularFile();
+    ~RegularFile() override;
 
-    /// The current size, or nothing when it cannot be learnt.
-    std::optional<std::uint64_t> size() const;
+    std::optional<std::uint64_t> size() const override;
+    std::size_t readAt(std::uint64_t offset, char* out, std::size_t length) const override;
 
-    /// Reads up to `length` bytes at `offset` into `out`; returns how many arrived. Fewer than
-    /// asked means the file ended (it may have shrunk since its size was taken) or failed.
-    std::size_t readAt(std::uint64_t offset, char* out, std::size_t length) const;
-
-private:
+  private:
     explicit RegularFile(int fd) : fd_(fd) {}
     int fd_ = -1;
 };

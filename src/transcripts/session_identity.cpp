@@ -1,29 +1,26 @@
-#include <cctype>
-
+#include "transcripts/ascii.h"
 #include "transcripts/transcript_readers.h"
 
 namespace wren::SessionDiscovery {
 namespace {
 
-constexpr bool isHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+constexpr std::size_t kUuidLength = 36;
 
-bool isUuidAt(std::string_view s, std::size_t at) {
-    for (std::size_t i = 0; i < 36; ++i) {
-        const char c = s[at + i];
+}  // namespace
+
+bool isUuid(std::string_view text) {
+    if (text.size() != kUuidLength) return false;
+    for (std::size_t i = 0; i < kUuidLength; ++i) {
         const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        if (dash ? c != '-' : !isHex(c)) return false;
+        if (dash ? text[i] != '-' : !isAsciiHexDigit(text[i])) return false;
     }
     return true;
 }
 
-}  // namespace
-
 std::optional<std::string> uuid(std::string_view text) {
-    if (text.size() < 36) return std::nullopt;
-    for (std::size_t at = 0; at + 36 <= text.size(); ++at) {
-        if (isUuidAt(text, at)) return std::string(text.substr(at, 36));
+    if (text.size() < kUuidLength) return std::nullopt;
+    for (std::size_t at = 0; at + kUuidLength <= text.size(); ++at) {
+        if (isUuid(text.substr(at, kUuidLength))) return std::string(text.substr(at, kUuidLength));
     }
     return std::nullopt;
 }

@@ -4,16 +4,10 @@
 #include <cmath>
 #include <limits>
 
-
+#include "transcripts/saturating.h"
 
 namespace wren {
 namespace {
-
-std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) {
-    std::int64_t sum = 0;
-    if (!__builtin_add_overflow(a, b, &sum)) return sum;
-    return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
-}
 
 std::int64_t segmentSum(const std::vector<ContextSegment>& segments) {
     std::int64_t sum = 0;
@@ -105,8 +99,7 @@ std::vector<SessionSummary> SessionSummary::demo(Instant now) {
 }
 
 const std::vector<SessionSummary>& SessionSummary::demo() {
-    static const std::vector<SessionSummary> sessions =
-        demo(std::chrono::time_point_cast<Seconds>(std::chrono::system_clock::now()));
+    static const std::vector<SessionSummary> sessions = demo(systemNow());
     return sessions;
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 
+#include <simdjson.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include <simdjson.h>
-
+#include "transcripts/byte_source.h"
 #include "transcripts/session_summary.h"
 #include "transcripts/transcript_window.h"
 
@@ -17,7 +18,9 @@ namespace wren::SessionDiscovery {
 /// not describe a usable session). Each reads at most the last 512 KiB (Codex also the first
 /// 96 KiB), newest record first, and stops as soon as it knows what it needs; only when no user
 /// message turned up there does it read the 3.5 MiB before, for that message alone.
-/// Pure functions of the file: safe to run concurrently on different files.
+/// Pure functions of the file: safe to run concurrently on different files. Their scratch memory
+/// is the calling thread's ReaderArena, so a thread that reads many files allocates no window
+/// after the first few.
 
 inline constexpr std::uint64_t kRecentBytes = 512 * 1024;
 inline constexpr std::uint64_t kOlderBytes = 3584 * 1024;
@@ -26,11 +29,18 @@ inline constexpr std::uint64_t kHeadBytes = 96 * 1024;
 std::optional<SessionSummary> readClaude(const std::filesystem::path& file);
 std::optional<SessionSummary> readCodex(const std::filesystem::path& file);
 
+/// The same readers over any source of the file's bytes, such as bytes already in memory;
+/// `fileName` is the file's last path component, which may carry the session id.
+std::optional<SessionSummary> readClaude(const ByteSource& source, std::string_view fileName);
+std::optional<SessionSummary> readCodex(const ByteSource& source, std::string_view fileName);
+
 /// The newest user message with display text in a Claude window.
 std::optional<std::string> lastClaudeMessage(const TranscriptWindow& window);
 /// The newest user message with display text in a Codex window.
 std::optional<std::string> lastCodexMessage(const TranscriptWindow& window);
 
+/// 8-4-4-4-12 hexadecimal digits (either case) and nothing else.
+bool isUuid(std::string_view text);
 /// The first 8-4-4-4-12 hexadecimal run in a file name, case kept.
 std::optional<std::string> uuid(std::string_view text);
 /// The last component of a working directory ("/" stays "/"), or "—" when there is none.

@@ -8,9 +8,10 @@
 namespace wren {
 
 /// Bytes read from a transcript, with room behind them for the JSON parser's look-ahead, so
-/// every line can be parsed in place without a copy.
+/// every line can be parsed in place without a copy. The zeroed padding always follows the
+/// current size. A buffer can be reused: prepare() keeps the memory it has when that is enough.
 class PaddedBuffer {
-public:
+  public:
     static constexpr std::size_t kPadding = 64;  // simdjson::SIMDJSON_PADDING
 
     PaddedBuffer() = default;
@@ -24,9 +25,22 @@ public:
     void shrink(std::size_t size);
     std::string_view view() const { return {bytes_.get(), size_}; }
 
-private:
+    /// Makes the buffer `size` bytes long for new contents, allocating only when its memory is
+    /// too small (the old bytes are then gone). The bytes before `size` are unspecified until
+    /// written; the padding behind them is zeroed.
+    void prepare(std::size_t size);
+    /// How many bytes fit without a new allocation.
+    std::size_t capacity() const { return capacity_; }
+    /// How many times this buffer has allocated memory, for checking that reuse works.
+    std::size_t allocations() const { return allocations_; }
+    /// Gives the memory back; the buffer is empty afterwards.
+    void release();
+
+  private:
     std::unique_ptr<char[]> bytes_;
     std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+    std::size_t allocations_ = 0;
 };
 
 /// A half-open byte range [begin, end) of one line inside a window, without its line feed.

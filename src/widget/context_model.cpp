@@ -4,19 +4,11 @@
 #include <cstdlib>
 #include <limits>
 
+#include "transcripts/saturating.h"
 #include "widget/strict_decimal.h"
 
 namespace wren {
-namespace {
-
-std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) {
-    std::int64_t sum = 0;
-    if (!__builtin_add_overflow(a, b, &sum)) return sum;
-    return b > 0 ? std::numeric_limits<std::int64_t>::max()
-                 : std::numeric_limits<std::int64_t>::min();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 SessionList inSessionOrder(SessionList sessions) {
     std::stable_sort(sessions.begin(), sessions.end(), newestFirst);
@@ -35,20 +27,10 @@ ContextModel::ContextModel(Setup setup) : setup_(std::move(setup)) {
 void ContextModel::apply(MachineSnapshot snapshot, Instant now) {
     SessionList sessions = snapshot.sessions.empty() ? setup_.demo : std::move(snapshot.sessions);
 
-    const LocalCalendar::Day today = setup_.calendar.dayContaining(now);
-    std::int64_t tokens = 0;
-    std::optional<Instant> earliest;
-    for (const SessionSummary& s : sessions) {
-        if (!today.contains(s.lastActivity)) continue;
-        // Totals near the int64 limit stop at the limit instead of wrapping into nonsense.
-        tokens = saturatingAdd(tokens, s.totalTokens());
-        if (!earliest || s.lastActivity < *earliest) earliest = s.lastActivity;
-    }
-
+    const TodayTotals today = todayTotals(sessions, now, setup_.calendar);
     sessions_ = std::move(sessions);
-    tokensToday_ = tokens;
-    // A session stamped later than our clock (skew) must not make the worked time negative.
-    workedToday_ = earliest ? std::max(0.0, (now - *earliest).count()) : 0.0;
+    tokensToday_ = today.tokens;
+    workedToday_ = today.workedSeconds;
     windows_ = std::move(snapshot.windows);
     installs_ = std::move(snapshot.installs);
 
@@ -81,8 +63,27 @@ std::optional<SessionSummary> ContextModel::active() const {
 }
 
 std::int64_t ContextModel::activeCount(Instant now) const {
-    const Instant cutoff = now - Seconds(kActiveSeconds);
-    return std::count_if(sessions_.begin(), sessions_.end(),
+    return wren::activeCount(sessions_, now);
+}
+
+TodayTotals todayTotals(const SessionList& sessions, Instant now, const LocalCalendar& calendar) {
+    const LocalCalendar::Day today = calendar.dayContaining(now);
+    std::int64_t tokens = 0;
+    std::optional<Instant> earliest;
+    for (const SessionSummary& s : sessions) {
+        if (!today.contains(s.lastActivity)) continue;
+        // Totals near the int64 limit stop at the limit instead of wrapping into nonsense.
+        tokens = saturatingAdd(tokens, s.totalTokens());
+        if (!earliest || s.lastActivity < *earliest) earliest = s.lastActivity;
+    }
+    // A session stamped later than our clock (skew) must not make the worked time negative.
+    const double worked = earliest ? std::max(0.0, (now - *earliest).count()) : 0.0;
+    return TodayTotals{tokens, worked};
+}
+
+std::int64_t activeCount(const SessionList& sessions, Instant now) {
+    const Instant cutoff = now - Seconds(ContextModel::kActiveSeconds);
+    return std::count_if(sessions.begin(), sessions.end(),
                          [&](const SessionSummary& s) { return s.lastActivity >= cutoff; });
 }
 

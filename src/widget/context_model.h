@@ -81,4 +81,14 @@ class ContextModel {
 /// Sorts newest activity first, equal instants by ascending id, keeping the order of equals.
 SessionList inSessionOrder(SessionList sessions);
 
+/// Today's totals over a session list, by the widget's rules.
+struct TodayTotals {
+    std::int64_t tokens = 0;   // totalTokens of the sessions active today (saturating)
+    double workedSeconds = 0;  // from the earliest activity today until now; 0 without one
+};
+/// "Today" is the calendar day of `calendar` that holds `now`.
+TodayTotals todayTotals(const SessionList& sessions, Instant now, const LocalCalendar& calendar);
+/// Sessions whose last activity is at most two hours before `now`.
+std::int64_t activeCount(const SessionList& sessions, Instant now);
+
 }  // namespace wren

@@ -23,7 +23,13 @@ LocalCalendar::Day LocalCalendar::dayContaining(Instant moment) const {
     calendar.set(UCAL_SECOND, 0);
     calendar.set(UCAL_MILLISECOND, 0);
     const UDate start = calendar.getTime(status);
-    calendar.add(UCAL_DATE, 1, status);
+    // The next day's midnight, set as fields too. Adding a day to the start would keep its wall
+    // time, which is 01:00, not 00:00, on a day whose midnight a daylight-saving change skipped.
+    calendar.set(UCAL_DATE, calendar.get(UCAL_DATE, status) + 1);
+    calendar.set(UCAL_HOUR_OF_DAY, 0);
+    calendar.set(UCAL_MINUTE, 0);
+    calendar.set(UCAL_SECOND, 0);
+    calendar.set(UCAL_MILLISECOND, 0);
     const UDate end = calendar.getTime(status);
     if (U_FAILURE(status)) return empty;
     return Day{instantFromUnix(start / 1000.0), instantFromUnix(end / 1000.0)};

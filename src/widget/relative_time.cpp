@@ -11,10 +11,6 @@
 namespace wren {
 namespace {
 
-Instant wallClock() {
-    return std::chrono::time_point_cast<Seconds>(std::chrono::system_clock::now());
-}
-
 struct Span {
     double count = 0;
     UDateRelativeUnit unit = UDAT_RELATIVE_SECONDS;
@@ -106,7 +102,7 @@ std::string longForm(Instant date, Instant now) {
 }
 
 std::string longForm(Instant date) {
-    return longForm(date, wallClock());
+    return longForm(date, systemNow());
 }
 
 std::string compact(Instant date, Instant now) {
@@ -122,7 +118,7 @@ std::string compact(Instant date, Instant now) {
 }
 
 std::string compact(Instant date) {
-    return compact(date, wallClock());
+    return compact(date, systemNow());
 }
 
 }  // namespace RelativeTime

@@ -2,23 +2,9 @@
 
 #include <cstddef>
 
-namespace wren::SessionOpener {
+#include "transcripts/transcript_readers.h"
 
-bool isUuid(std::string_view text) {
-    static constexpr std::size_t kDashes[] = {8, 13, 18, 23};
-    if (text.size() != 36) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const bool dash = i == kDashes[0] || i == kDashes[1] || i == kDashes[2] || i == kDashes[3];
-        if (dash) {
-            if (c != '-') return false;
-            continue;
-        }
-        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-        if (!hex) return false;
-    }
-    return true;
-}
+namespace wren::SessionOpener {
 
 std::string_view agentProgram(Agent agent) {
     return agent == Agent::claude ? "claude" : "codex";
@@ -31,7 +17,7 @@ std::string terminalProgram(const char* terminalVariable) {
 
 std::optional<Launch> terminalResume(const SessionSummary& session, std::string_view terminal,
                                      std::string_view agent) {
-    if (!isUuid(session.nativeID)) return std::nullopt;
+    if (!SessionDiscovery::isUuid(session.nativeID)) return std::nullopt;
     const auto& directory = session.workingDirectory;
     if (!directory || directory->empty() || directory->front() != '/') return std::nullopt;
     if (terminal.empty() || agent.empty()) return std::nullopt;

@@ -9,9 +9,6 @@
 
 namespace wren::SessionOpener {
 
-/// 8-4-4-4-12 hexadecimal digits (either case) and nothing else.
-bool isUuid(std::string_view text);
-
 /// The agent's command-line program: "claude" or "codex".
 std::string_view agentProgram(Agent agent);
 

@@ -26,9 +26,10 @@ constexpr qint64 kMaxQueryOutput = 4096;
 QString findAgent(Agent agent) {
     const QString name = qt(agentProgram(agent));
     QString found = QStandardPaths::findExecutable(name);
-    if (found.isEmpty()) {
-        const auto local = expandTilde("~/.local/bin");
-        found = QStandardPaths::findExecutable(name, {QString::fromStdString(local.string())});
+    // Without a home there is no ~/.local/bin, and never ./.local/bin in its place.
+    const auto local = expandTilde("~/.local/bin");
+    if (found.isEmpty() && local) {
+        found = QStandardPaths::findExecutable(name, {QString::fromStdString(local->string())});
     }
     return found;
 }

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "transcripts/ascii.h"
+
 namespace wren {
 
 std::optional<std::int64_t> parseStrictDecimal(std::string_view text) {
@@ -10,7 +12,7 @@ std::optional<std::int64_t> parseStrictDecimal(std::string_view text) {
         digits.remove_prefix(1);
     if (digits.empty()) return std::nullopt;
     for (const char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
+        if (!isAsciiDigit(c)) return std::nullopt;
     }
     // from_chars takes the minus itself (so INT64_MIN parses) but not a plus.
     const char* first = text.front() == '+' ? text.data() + 1 : text.data();

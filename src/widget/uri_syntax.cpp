@@ -2,21 +2,13 @@
 
 #include <cstddef>
 
+#include "transcripts/ascii.h"
+
 namespace wren {
 namespace {
 
-bool isAlpha(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool isHex(char c) {
-    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
 bool isUnreserved(char c) {
-    return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~';
+    return isAsciiLetter(c) || isAsciiDigit(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
 bool isSubDelim(char c) {
@@ -28,7 +20,9 @@ bool isRun(std::string_view text, std::string_view extra) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '%') {
-            if (i + 2 >= text.size() || !isHex(text[i + 1]) || !isHex(text[i + 2])) return false;
+            if (i + 2 >= text.size() || !isAsciiHexDigit(text[i + 1]) ||
+                !isAsciiHexDigit(text[i + 2]))
+                return false;
             i += 2;
             continue;
         }
@@ -40,9 +34,9 @@ bool isRun(std::string_view text, std::string_view extra) {
 }
 
 bool isScheme(std::string_view text) {
-    if (text.empty() || !isAlpha(text.front())) return false;
+    if (text.empty() || !isAsciiLetter(text.front())) return false;
     for (const char c : text) {
-        if (!isAlpha(c) && !isDigit(c) && c != '+' && c != '-' && c != '.') return false;
+        if (!isAsciiLetter(c) && !isAsciiDigit(c) && c != '+' && c != '-' && c != '.') return false;
     }
     return true;
 }
@@ -50,7 +44,7 @@ bool isScheme(std::string_view text) {
 bool isDecOctet(std::string_view text) {
     if (text.empty() || text.size() > 3) return false;
     for (const char c : text) {
-        if (!isDigit(c)) return false;
+        if (!isAsciiDigit(c)) return false;
     }
     if (text.size() > 1 && text.front() == '0') return false;
     int value = 0;
@@ -83,7 +77,7 @@ int pieces(std::string_view text, bool mayEndInIPv4) {
         }
         if (piece.empty() || piece.size() > 4) return -1;
         for (const char c : piece) {
-            if (!isHex(c)) return -1;
+            if (!isAsciiHexDigit(c)) return -1;
         }
         ++count;
         if (colon == std::string_view::npos) return count;
@@ -107,7 +101,7 @@ bool isIPvFuture(std::string_view text) {
     const std::size_t dot = text.find('.');
     if (dot == std::string_view::npos || dot < 2) return false;
     for (std::size_t i = 1; i < dot; ++i) {
-        if (!isHex(text[i])) return false;
+        if (!isAsciiHexDigit(text[i])) return false;
     }
     const std::string_view rest = text.substr(dot + 1);
     if (rest.empty()) return false;
@@ -119,7 +113,7 @@ bool isIPvFuture(std::string_view text) {
 
 bool isPort(std::string_view text) {
     for (const char c : text) {
-        if (!isDigit(c)) return false;
+        if (!isAsciiDigit(c)) return false;
     }
     return true;
 }

@@ -7,13 +7,6 @@
 #include <utility>
 
 namespace wren {
-namespace {
-
-Instant wallClock() {
-    return std::chrono::time_point_cast<Seconds>(std::chrono::system_clock::now());
-}
-
-}  // namespace
 
 // The worker thread and what it shares with the widget. The thread keeps this alive itself, so
 // a widget destroyed during a read that never returns can leave the thread behind instead of
@@ -64,7 +57,7 @@ WrenContextWidget::WrenContextWidget(Options options, QObject* parent)
       model_(options.setup ? ContextModel(std::move(*options.setup)) : ContextModel()),
       reader_(options.reader ? std::move(options.reader)
                              : SnapshotReader([] { return MachineSnapshot::read(); })),
-      clock_(options.clock ? std::move(options.clock) : Clock(&wallClock)) {}
+      clock_(options.clock ? std::move(options.clock) : Clock(&systemNow)) {}
 
 WrenContextWidget::~WrenContextWidget() {
     if (!worker_) return;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "machine/home_directory.h"
+
 namespace wren::AgentRoots {
 namespace {
 
@@ -10,7 +12,7 @@ using std::filesystem::path;
 TEST(AgentRoots, VariableWhenPresentElseTheAccountHome) {
     struct Case {
         const char* value;
-        path expected;
+        std::optional<path> expected;
     };
     const Case cases[] = {
         {nullptr, "/home/wren/.codex"},
@@ -28,13 +30,45 @@ TEST(AgentRoots, VariableWhenPresentElseTheAccountHome) {
     EXPECT_EQ(homeFrom(nullptr, "/home/wren", ".claude"), path("/home/wren/.claude"));
 }
 
+// An account without a home has no default roots at all, not ".codex" below whatever the
+// current directory happens to be; a variable still names a home.
+TEST(AgentRoots, NoAccountHomeMeansNoDefaultRoots) {
+    EXPECT_EQ(homeFrom(nullptr, "", ".codex"), std::nullopt);
+    EXPECT_EQ(homeFrom(nullptr, "", ".claude"), std::nullopt);
+    EXPECT_EQ(homeFrom("/x", "", ".codex"), path("/x"));
+    EXPECT_EQ(homeFrom("", "", ".codex"), path(""));
+    EXPECT_TRUE(codexRootsOf(std::nullopt).empty());
+    EXPECT_TRUE(claudeRootsOf(std::nullopt).empty());
+}
+
+TEST(HomeDirectory, TildeNeedsAHome) {
+    struct Case {
+        const char* tilde;
+        const char* home;
+        std::optional<path> expected;
+    };
+    const Case cases[] = {
+        {"~/.local/bin", "/home/wren", path("/home/wren/.local/bin")},
+        {"~", "/home/wren", path("/home/wren")},
+        {"/usr/local/bin", "/home/wren", path("/usr/local/bin")},
+        {"~other/x", "/home/wren", path("~other/x")},  // only the account's own home
+        {"~/.local/bin", "", std::nullopt},            // never ./.local/bin
+        {"~", "", std::nullopt},
+        {"/usr/local/bin", "", path("/usr/local/bin")},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(expandTilde(c.tilde, c.home), c.expected) << c.tilde << " home " << c.home;
+    }
+}
+
 TEST(AgentRoots, TranscriptRootsBelowEachHome) {
-    EXPECT_EQ(codexRootsOf("/x"), (std::vector<path>{"/x/sessions", "/x/archived_sessions"}));
-    EXPECT_EQ(codexRootsOf("/x/"), (std::vector<path>{"/x/sessions", "/x/archived_sessions"}));
-    EXPECT_EQ(claudeRootsOf("/y"), (std::vector<path>{"/y/projects"}));
-    // An empty home leaves the roots relative to the current directory, not at "/".
-    EXPECT_EQ(codexRootsOf(""), (std::vector<path>{"sessions", "archived_sessions"}));
-    EXPECT_EQ(claudeRootsOf("~"), (std::vector<path>{"~/projects"}));
+    EXPECT_EQ(codexRootsOf(path("/x")), (std::vector<path>{"/x/sessions", "/x/archived_sessions"}));
+    EXPECT_EQ(codexRootsOf(path("/x/")),
+              (std::vector<path>{"/x/sessions", "/x/archived_sessions"}));
+    EXPECT_EQ(claudeRootsOf(path("/y")), (std::vector<path>{"/y/projects"}));
+    // An empty variable leaves the roots relative to the current directory, not at "/".
+    EXPECT_EQ(codexRootsOf(path("")), (std::vector<path>{"sessions", "archived_sessions"}));
+    EXPECT_EQ(claudeRootsOf(path("~")), (std::vector<path>{"~/projects"}));
 }
 
 }  // namespace

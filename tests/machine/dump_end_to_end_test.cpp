@@ -37,7 +37,8 @@ std::string contents(const std::filesystem::path& file) {
 
 /// Runs the real binary with exactly `env` (so no DISPLAY), standard output to `stdoutFd` or, when
 /// that is -1, to a file that is read back.
-Outcome runIsland(const TempDir& scratch, const std::vector<std::string>& env, int stdoutFd = -1) {
+Outcome runIsland(const TempDir& scratch, const std::vector<std::string>& env, int stdoutFd = -1,
+                  std::vector<std::string> arguments = {}) {
     const std::filesystem::path outFile = scratch / "stdout";
     const std::filesystem::path errFile = scratch / "stderr";
     posix_spawn_file_actions_t actions;
@@ -54,11 +55,13 @@ Outcome runIsland(const TempDir& scratch, const std::vector<std::string>& env, i
     for (const std::string& entry : env) envp.push_back(const_cast<char*>(entry.c_str()));
     envp.push_back(nullptr);
     char binary[] = WRENISLAND_BINARY;
-    char* argv[] = {binary, nullptr};
+    std::vector<char*> argv{binary};
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
 
     Outcome outcome;
     pid_t child = -1;
-    const int spawned = ::posix_spawn(&child, binary, &actions, nullptr, argv, envp.data());
+    const int spawned = ::posix_spawn(&child, binary, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << binary;
@@ -185,6 +188,51 @@ TEST_F(DumpEndToEnd, FailsWhenStandardOutputCannotBeWritten) {
     ::close(pipeFds[1]);
     ASSERT_TRUE(closed.exited) << "a closed pipe is reported by the exit status, not a signal";
     EXPECT_EQ(closed.status, 1);
+}
+
+// The options need no display either, and the JSON snapshot and the dump say on standard error
+// where they looked when they find nothing, leaving standard output in its format.
+TEST_F(DumpEndToEnd, OptionsWithoutADisplay) {
+    home_.write("codex/sessions/2025/06/15/rollout-2025-06-15T10-00-00-" + uuidOf(1) + ".jsonl",
+                codexTranscript(uuidOf(1), "/w/site", kStart));
+    const Outcome json = runIsland(scratch_, env({}), -1, {"--json"});
+    ASSERT_TRUE(json.exited);
+    EXPECT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(json.out.rfind("{\"sessions\":[{\"id\":\"codex:" + uuidOf(1) + "\"", 0), 0u)
+        << json.out;
+    EXPECT_EQ(json.out.back(), '\n');
+    EXPECT_EQ(json.err, "");
+
+    TempDir empty;
+    const std::vector<std::string> nowhere{"CLAUDE_CONFIG_DIR=" + (empty / "c").string(),
+                                           "CODEX_HOME=" + (empty / "x").string()};
+    const Outcome none = runIsland(scratch_, nowhere, -1, {"--json"});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out.rfind("{\"sessions\":[],\"today\":", 0), 0u) << none.out;
+    EXPECT_EQ(none.err, "wrenisland: no session active in the last 24 hours under " +
+                            (empty / "c/projects").string() + ", " +
+                            (empty / "x/sessions").string() + ", " +
+                            (empty / "x/archived_sessions").string() + "\n");
+    for (const std::vector<std::string>& how :
+         {std::vector<std::string>{"--dump"}, std::vector<std::string>{}}) {
+        std::vector<std::string> environment = nowhere;
+        if (how.empty()) environment.push_back("WRENISLAND_DUMP=1");
+        const Outcome dump = runIsland(scratch_, environment, -1, how);
+        EXPECT_EQ(dump.status, 0);
+        EXPECT_EQ(dump.out, "");
+        EXPECT_EQ(dump.err, none.err);
+    }
+
+    const Outcome help = runIsland(scratch_, {}, -1, {"--help", "-platform", "nowhere"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: wrenisland", 0), 0u);
+    const Outcome version = runIsland(scratch_, {}, -1, {"--version"});
+    EXPECT_EQ(version.out, "WrenIsland " WREN_VERSION "\n");
+    const Outcome bad = runIsland(scratch_, {}, -1, {"--frobnicate"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(bad.err,
+              "wrenisland: unknown option '--frobnicate' (wrenisland --help lists the options)\n");
 }
 
 }  // namespace

@@ -29,6 +29,9 @@ TEST(Dump, EscapesWhatCouldBreakTheLineOrReachTheTerminal) {
         {"\x01\x1f\x7f", "\\x01\\x1f\\x7f"},
         {"back\\slash", "back\\\\slash"},
         {"c1 \xC2\x85 \xC2\x9B \xC2\x80 \xC2\x9F", "c1 \\u0085 \\u009b \\u0080 \\u009f"},
+        // Bidirectional overrides and isolates would reorder what follows them on the line.
+        {"a\u202eb\u202ac\u2066d\u2069e", "a\\u202eb\\u202ac\\u2066d\\u2069e"},
+        {"marks \u200f\u061c kept", "marks \u200f\u061c kept"},
         {"kept \xC2\xA0 \xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF",
          "kept \xC2\xA0 \xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF"},
         {"\xFF", kFffd},

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -47,6 +49,35 @@ TEST(ParallelFor, WidthIsBoundedByTheItemsAndTheMachine) {
     EXPECT_TRUE(many.count(std::this_thread::get_id())) << "the caller works too";
     if (width > 1) {
         EXPECT_GT(many.size(), 1u) << "the items were spread over threads";
+    }
+}
+
+// A throw on a helper thread used to end the process; it must reach the caller after the join,
+// whichever thread threw, and the loop must stop handing out items.
+TEST(ParallelFor, AnExceptionOnAnyThreadReachesTheCallerAfterTheJoin) {
+    const std::thread::id caller = std::this_thread::get_id();
+    for (const bool onHelpers : {true, false}) {
+        std::atomic<int> running{0};
+        std::atomic<int> started{0};
+        const auto body = [&](std::size_t) {
+            ++started;
+            ++running;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            --running;
+            const bool here = std::this_thread::get_id() == caller;
+            if (here != onHelpers) {
+                throw std::runtime_error(onHelpers ? "helper" : "caller");
+            }
+        };
+        if (onHelpers && std::thread::hardware_concurrency() < 2) continue;  // no helper to throw
+        try {
+            parallelFor(200, body);
+            ADD_FAILURE() << "no exception reached the caller";
+        } catch (const std::runtime_error& error) {
+            EXPECT_STREQ(error.what(), onHelpers ? "helper" : "caller");
+        }
+        EXPECT_EQ(running, 0) << "every item had finished when the exception arrived";
+        EXPECT_LT(started, 200) << "the failure stopped the loop";
     }
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "real_transcripts.h"
 #include "transcripts/temp_dir.h"
 
 namespace wren {
@@ -290,8 +291,10 @@ TEST(RateLimitStore, CodexWindowAbsentCases) {
 }
 
 TEST(RateLimitStore, CodexWindowFromRealTranscript) {
+    const auto real = testing::realTranscripts();
+    if (!real) GTEST_SKIP() << testing::kNoRealTranscripts;
     CodexTree t;
-    std::ifstream in(fs::path(WREN_FIXTURES) / "real/codex/images.jsonl", std::ios::binary);
+    std::ifstream in(*real / "codex/images.jsonl", std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_FALSE(text.empty());
     t.write(t.day / "rollout-2025-01-02T10-00-00-0199a0b1-0000-7000-8000-000000000001.jsonl", text,

@@ -21,7 +21,7 @@ using testing::jsonl;
 using testing::TempDir;
 using testing::unixOf;
 
-using Reader = std::function<std::optional<SessionSummary>(const std::filesystem::path&)>;
+using Reader = std::optional<SessionSummary> (*)(const std::filesystem::path&);
 
 struct ReaderCase {
     const char* name;

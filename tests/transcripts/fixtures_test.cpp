@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "real_transcripts.h"
 #include "temp_dir.h"
 #include "transcript_files.h"
 #include "transcripts/transcript_readers.h"
@@ -80,7 +81,9 @@ const Expected kExpected[] = {
 };
 
 TEST(RealTranscripts, ReadAsTheirRecordsSay) {
-    const std::filesystem::path real = std::filesystem::path(WREN_FIXTURES) / "real";
+    const auto found = testing::realTranscripts();
+    if (!found) GTEST_SKIP() << testing::kNoRealTranscripts;
+    const std::filesystem::path& real = *found;
     // Every file there has a row: a new fixture without one fails here.
     std::size_t files = 0;
     for (const char* agent : {"claude", "codex"}) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "real_transcripts.h"
 #include "temp_dir.h"
 #include "transcript_files.h"
 #include "transcripts/transcript_readers.h"
@@ -20,7 +21,7 @@
 namespace wren {
 namespace {
 
-using Reader = std::function<std::optional<SessionSummary>(const std::filesystem::path&)>;
+using Reader = std::optional<SessionSummary> (*)(const std::filesystem::path&);
 using testing::TempDir;
 
 std::string slurp(const std::filesystem::path& path) {
@@ -112,19 +113,21 @@ std::set<std::size_t> boundariesAndSample(const std::string& bytes, std::size_t 
     return lengths;
 }
 
-const std::string kFixtures = WREN_FIXTURES;
-
 // The real files are 30 and 72 KB: every length would take too long, so every line boundary
 // and a dense sample in between (strides prime to the typical record lengths).
 TEST(ReaderTruncation, RealClaudeTranscriptAtLineBoundariesAndADenseSample) {
-    const std::string bytes = slurp(kFixtures + "/real/claude/crud.jsonl");
+    const auto real = testing::realTranscripts();
+    if (!real) GTEST_SKIP() << testing::kNoRealTranscripts;
+    const std::string bytes = slurp(*real / "claude/crud.jsonl");
     ASSERT_GT(bytes.size(), 30000u);
     checkTruncations(SessionDiscovery::readClaude, testing::claudeName(), bytes,
                      boundariesAndSample(bytes, 3));
 }
 
 TEST(ReaderTruncation, RealCodexTranscriptAtLineBoundariesAndADenseSample) {
-    const std::string bytes = slurp(kFixtures + "/real/codex/crud.jsonl");
+    const auto real = testing::realTranscripts();
+    if (!real) GTEST_SKIP() << testing::kNoRealTranscripts;
+    const std::string bytes = slurp(*real / "codex/crud.jsonl");
     ASSERT_GT(bytes.size(), 70000u);
     checkTruncations(SessionDiscovery::readCodex, testing::codexName(), bytes,
                      boundariesAndSample(bytes, 11));

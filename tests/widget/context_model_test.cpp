@@ -105,6 +105,25 @@ TEST(LocalCalendar, DaysRunFromLocalMidnightIncludingDaylightSavingChanges) {
     }
     EXPECT_EQ(kSpringNextMidnight - kSpringMidnight, 23 * 3600);
     EXPECT_EQ(kAutumnNextMidnight - kAutumnMidnight, 25 * 3600);
+    // Santiago's clocks skip from 00:00 to 01:00 on 2024-09-08 and go back from 00:00 to 23:00
+    // on 2024-04-07: the days are 23 and 25 hours long, each ending at the next midnight.
+    const LocalCalendar santiago("America/Santiago");
+    const struct {
+        double moment, start, end;
+    } skipped[] = {
+        {1725724800, 1725681600, 1725768000},  // 2024-09-07 12:00-04, ending at the skip
+        {1725768000, 1725768000, 1725850800},  // 2024-09-08 01:00-03, its first instant
+        {1725811200, 1725768000, 1725850800},  // 2024-09-08 13:00-03
+        {1725850799, 1725768000, 1725850800},  // 2024-09-08 23:59:59-03
+        {1712448000, 1712372400, 1712462400},  // 2024-04-06 21:00-03
+        {1712460600, 1712372400, 1712462400},  // 2024-04-06 23:30-04, the repeated hour
+        {1712462400, 1712462400, 1712548800},  // 2024-04-07 00:00-04
+    };
+    for (const auto& c : skipped) {
+        const auto day = santiago.dayContaining(instantFromUnix(c.moment));
+        EXPECT_EQ(unixSeconds(day.start), c.start) << "Santiago " << c.moment;
+        EXPECT_EQ(unixSeconds(day.end), c.end) << "Santiago " << c.moment;
+    }
     const auto none = kBerlin.dayContaining(instantFromUnix(std::nan("")));
     EXPECT_FALSE(none.contains(instantFromUnix(kJune15TenAm)));
 }

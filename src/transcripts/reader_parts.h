@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "transcripts/byte_source.h"
+#include "transcripts/json_line.h"
+#include "transcripts/jsonl_reader.h"
+#include "transcripts/reader_arena.h"
+#include "transcripts/session_summary.h"
+#include "transcripts/transcript_readers.h"
+
+/// What the Claude and the Codex reader share: the search for the newest user message, the
+/// adaptor that walks a split window newest first, the read of the older window, and the
+/// summary they build. Internal to the readers.
+namespace wren::ReaderParts {
+
+/// The newest line for which `message(record)` gives text, among those `nextLine` hands out
+/// newest first. Lines that `worthParsing(line)` turns down are skipped before they are parsed.
+template <class NextLine, class WorthParsing, class Message>
+std::optional<std::string> newestMessage(const PaddedBuffer& data, NextLine&& nextLine,
+                                         WorthParsing&& worthParsing, json::LineParser& parser,
+                                         Message&& message) {
+    while (const std::optional<LineRange> line = nextLine()) {
+        if (!worthParsing(std::string_view(data.data() + line->begin, line->end - line->begin))) {
+            continue;
+        }
+        const auto record = parser.parseObject(data, *line);
+        if (!record) continue;
+        if (auto text = message(*record)) return text;
+    }
+    return std::nullopt;
+}
+
+/// A split window's lines, newest first, in the shape newestMessage takes.
+inline auto newestLines(const TranscriptWindow& window) {
+    return [&window, i = window.lines.size()]() mutable -> std::optional<LineRange> {
+        if (i == 0) return std::nullopt;
+        return window.lines[--i];
+    };
+}
+
+/// The newest message in the 3.5 MiB before the last 512 KiB of a source of `size` bytes, read
+/// into the arena; nothing when the source is no larger than 512 KiB.
+template <class WorthParsing, class Message>
+std::optional<std::string> olderMessage(const ByteSource& source, std::optional<std::uint64_t> size,
+                                        ReaderArena& arena, WorthParsing&& worthParsing,
+                                        Message&& message);
+
+/// The facts one scan found, ready to become a summary.
+struct Findings {
+    std::string nativeID;
+    std::optional<std::string> cwd;
+    Instant lastActivity;
+    std::optional<std::string> lastMessage;
+    std::int64_t turns = 0;
+    std::optional<std::int64_t> tokens;
+    std::optional<std::int64_t> contextWindow;
+};
+
+/// The summary both readers build: the id from the agent's prefix, the project from the working
+/// directory, and the composition estimate from the tokens and turns.
+SessionSummary summary(Agent agent, Findings findings);
+
+}  // namespace wren::ReaderParts
+
+namespace wren::ReaderParts {
+
+template <class WorthParsing, class Message>
+std::optional<std::string> olderMessage(const ByteSource& source, std::optional<std::uint64_t> size,
+                                        ReaderArena& arena, WorthParsing&& worthParsing,
+                                        Message&& message) {
+    const auto cuts = JSONLReader::readTail(source, size, SessionDiscovery::kOlderBytes,
+                                            SessionDiscovery::kRecentBytes, arena.older);
+    if (!cuts) return std::nullopt;
+    JSONLReader::ReverseLines lines(arena.older.view(), *cuts);
+    return newestMessage(
+        arena.older, [&] { return lines.next(); }, worthParsing, arena.parser, message);
+}
+
+}  // namespace wren::ReaderParts
