@@ -12,6 +12,7 @@ packages=(
   xdg-utils
   xvfb xcompmgr trayer xautomation xdotool x11-utils x11-xserver-utils imagemagick
   clang libclang-rt-14-dev python3
+  dpkg-dev desktop-file-utils appstream
 )
 
 missing=()

@@ -18,13 +18,19 @@
 
 namespace {
 
-// libexec/wrenisland in the folder of this program; empty when that cannot be learnt.
+// The toolkit program: libexec/wrenisland beside this program in a build tree, else
+// ../libexec/wrenisland as installed (/usr/bin and /usr/libexec); empty when this program's own
+// place cannot be learnt.
 std::filesystem::path islandProgram() {
     char self[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) return {};
     self[length] = '\0';
-    return std::filesystem::path(self).parent_path() / "libexec" / "wrenisland";
+    const std::filesystem::path folder = std::filesystem::path(self).parent_path();
+    const std::filesystem::path beside = folder / "libexec" / "wrenisland";
+    std::error_code error;
+    if (std::filesystem::is_regular_file(beside, error)) return beside;
+    return folder.parent_path() / "libexec" / "wrenisland";
 }
 
 }  // namespace
