@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "transcripts/iso8601.h"
+
 namespace wren::bench {
 namespace {
 
@@ -189,7 +191,6 @@ class ClaudeWriter final : public Writer {
     explicit ClaudeWriter(const FakeTranscript& plan) : Writer(plan) {}
 
   private:
-
     void begin() {
         out_ += R"({"parentUuid":")";
         out_ += parent_;
@@ -306,7 +307,6 @@ class CodexWriter final : public Writer {
     explicit CodexWriter(const FakeTranscript& plan) : Writer(plan) {}
 
   private:
-
     void begin(std::string_view type) {
         out_ += R"({"timestamp":")";
         out_ += stamp();
@@ -474,32 +474,8 @@ std::string fakeUuid(std::uint64_t seed) {
 }
 
 std::string isoTimestamp(double unixSeconds) {
-    const auto millis = static_cast<std::int64_t>(std::llround(unixSeconds * 1000.0));
-    constexpr std::int64_t kDay = 86400000;
-    std::int64_t days = millis / kDay;
-    std::int64_t ofDay = millis % kDay;
-    if (ofDay < 0) {
-        ofDay += kDay;
-        --days;
-    }
-    // Civil date from days since 1970-01-01, proleptic Gregorian.
-    const std::int64_t z = days + 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
-    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
-    const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-
-    char text[64];
-    std::snprintf(text, sizeof text,
-                  "%04" PRId64 "-%02" PRId64 "-%02" PRId64 "T%02" PRId64 ":%02" PRId64 ":%02" PRId64
-                  ".%03" PRId64 "Z",
-                  year, month, day, ofDay / 3600000, ofDay / 60000 % 60, ofDay / 1000 % 60,
-                  ofDay % 1000);
-    return text;
+    // The stamps the agents write: UTC with milliseconds and "Z".
+    return wren::ISO8601::formatUtcMillis(wren::instantFromUnix(unixSeconds)).value_or("");
 }
 
 bool writeFile(const std::filesystem::path& file, std::string_view bytes) {
