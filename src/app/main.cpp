@@ -18,8 +18,7 @@
 
 namespace {
 
-[[maybe_unused]] bool platformChosen(int argc, char** argv);
-
+#ifdef WREN_HAVE_GUI
 // Whether the user chose a Qt platform, in the environment or with -platform on the command line.
 bool platformChosen(int argc, char** argv) {
     const char* env = std::getenv("QT_QPA_PLATFORM");
@@ -33,7 +32,6 @@ bool platformChosen(int argc, char** argv) {
     return false;
 }
 
-#ifdef WREN_HAVE_GUI
 int runIsland(int argc, char** argv, std::chrono::steady_clock::time_point processStart) {
     if (!platformChosen(argc, argv)) {
         // Qt 6.4 on Wayland can neither keep a window above panels nor let clicks through it,

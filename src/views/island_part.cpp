@@ -1,5 +1,6 @@
 #include "views/island_part.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 #include "views/animation.h"
@@ -50,6 +51,31 @@ void IslandPart::beginPaint(QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setOpacity(paintOpacity());
+}
+
+PressablePart::PressablePart(QWidget* parent) : IslandPart(parent) {}
+
+void PressablePart::enterEvent(QEnterEvent*) {
+    hovering_ = true;
+    update();
+}
+
+void PressablePart::leaveEvent(QEvent*) {
+    hovering_ = false;
+    pressed_ = false;
+    update();
+}
+
+void PressablePart::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton && pressArea().contains(event->position());
+    if (!pressed_) event->ignore();
+}
+
+void PressablePart::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click =
+        pressed_ && event->button() == Qt::LeftButton && pressArea().contains(event->position());
+    pressed_ = false;
+    if (click && action_) action_();
 }
 
 }  // namespace wren

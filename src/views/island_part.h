@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QRectF>
 #include <QWidget>
+#include <functional>
 
 class QPainter;
 
@@ -33,6 +35,32 @@ class IslandPart : public QWidget {
 
   private:
     double opacity_ = 1;
+};
+
+/// A part that follows the pointer and acts on a click: hovering is set on entry and cleared on
+/// exit (a repaint each time), and a left press released inside pressArea() calls the action.
+/// Presses elsewhere pass on to the parent.
+class PressablePart : public IslandPart {
+    Q_OBJECT
+
+  public:
+    explicit PressablePart(QWidget* parent = nullptr);
+    void setAction(std::function<void()> action) { action_ = std::move(action); }
+    bool isHovering() const { return hovering_; }
+
+  protected:
+    /// Where a press counts; the whole part unless a subclass narrows it.
+    virtual QRectF pressArea() const { return rect(); }
+
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    std::function<void()> action_;
+    bool hovering_ = false;
+    bool pressed_ = false;
 };
 
 /// Clamps to 0…1: springs overshoot, opacities must not.

@@ -75,31 +75,6 @@ std::vector<double> compositionWidths(const std::vector<ContextSegment>& segment
 
 // ---- Buttons ----
 
-PillButton::PillButton(QWidget* parent) : IslandPart(parent) {}
-
-void PillButton::enterEvent(QEnterEvent*) {
-    hovering_ = true;
-    update();
-}
-
-void PillButton::leaveEvent(QEvent*) {
-    hovering_ = false;
-    pressed_ = false;
-    update();
-}
-
-void PillButton::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return event->ignore();
-    pressed_ = true;
-}
-
-void PillButton::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    pressed_ = false;
-    if (click && action_) action_();
-}
-
 namespace {
 
 constexpr double kPillIcon = 13;
@@ -113,7 +88,8 @@ const QFont& percentFont(const QPaintDevice* d) {
 
 }  // namespace
 
-AgentStartPill::AgentStartPill(Agent agent, QWidget* parent) : PillButton(parent), agent_(agent) {}
+AgentStartPill::AgentStartPill(Agent agent, QWidget* parent)
+    : PressablePart(parent), agent_(agent) {}
 
 void AgentStartPill::setState(std::optional<RateWindow> window, bool installed) {
     window_ = window;
@@ -168,7 +144,7 @@ void AgentStartPill::paintEvent(QPaintEvent*) {
     }
 }
 
-IconPill::IconPill(QWidget* parent) : PillButton(parent) {}
+IconPill::IconPill(QWidget* parent) : PressablePart(parent) {}
 
 void IconPill::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -189,7 +165,7 @@ QString saveLabel() {
 
 }  // namespace
 
-SecondaryPill::SecondaryPill(QWidget* parent) : PillButton(parent) {}
+SecondaryPill::SecondaryPill(QWidget* parent) : PressablePart(parent) {}
 
 void SecondaryPill::setEnabledLook(bool enabled) {
     enabledLook_ = enabled;

@@ -33,29 +33,8 @@ QColor tint(std::optional<double> remaining);
 std::vector<double> compositionWidths(const std::vector<ContextSegment>& segments,
                                       std::int64_t total, double width, double gap);
 
-/// A pill-shaped button: paints its label, tracks the pointer, calls its action on a click.
-class PillButton : public IslandPart {
-    Q_OBJECT
-
-  public:
-    explicit PillButton(QWidget* parent = nullptr);
-    void setAction(std::function<void()> action) { action_ = std::move(action); }
-    bool isHovering() const { return hovering_; }
-
-  protected:
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-
-  private:
-    std::function<void()> action_;
-    bool hovering_ = false;
-    bool pressed_ = false;
-};
-
 /// "Claude 42% left": starts a new session in an agent, tinted by its remaining quota.
-class AgentStartPill final : public PillButton {
+class AgentStartPill final : public PressablePart {
     Q_OBJECT
 
   public:
@@ -75,7 +54,7 @@ class AgentStartPill final : public PillButton {
 };
 
 /// A round button with a glyph and a tooltip: reopens the session.
-class IconPill final : public PillButton {
+class IconPill final : public PressablePart {
     Q_OBJECT
 
   public:
@@ -87,7 +66,7 @@ class IconPill final : public PillButton {
 };
 
 /// "Save memory" with its glyph, dimmed while the companion is absent.
-class SecondaryPill final : public PillButton {
+class SecondaryPill final : public PressablePart {
     Q_OBJECT
 
   public:

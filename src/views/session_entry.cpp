@@ -1,6 +1,5 @@
 #include "views/session_entry.h"
 
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
@@ -29,7 +28,7 @@ const anim::Motion kClearHint = anim::kDefault;
 
 }  // namespace
 
-SessionEntry::SessionEntry(QWidget* parent) : IslandPart(parent) {}
+SessionEntry::SessionEntry(QWidget* parent) : PressablePart(parent) {}
 
 void SessionEntry::setSession(const SessionSummary& session, const RateWindows& windows,
                               const InstallState& installs) {
@@ -130,7 +129,7 @@ void SessionEntry::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     beginPaint(painter);
 
-    const double highlight = selected_ ? 0.06 : (hovering_ && !dimmed_) ? 0.05 : 0;
+    const double highlight = selected_ ? 0.06 : (isHovering() && !dimmed_) ? 0.05 : 0;
     if (highlight > 0) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(Style::cream(highlight));
@@ -155,29 +154,6 @@ void SessionEntry::paintEvent(QPaintEvent*) {
     Style::drawLine(painter, score, QString::fromStdString(session_.scoreLabel()),
                     Style::font(Face::mono, 10.5, QFont::Medium, false, this),
                     Style::tint(session_), Qt::AlignRight | Qt::AlignVCenter);
-}
-
-void SessionEntry::enterEvent(QEnterEvent*) {
-    hovering_ = true;
-    update();
-}
-
-void SessionEntry::leaveEvent(QEvent*) {
-    hovering_ = false;
-    pressed_ = false;
-    update();
-}
-
-void SessionEntry::mousePressEvent(QMouseEvent* event) {
-    pressed_ = event->button() == Qt::LeftButton && lineRect().contains(event->position());
-    if (!pressed_) event->ignore();
-}
-
-void SessionEntry::mouseReleaseEvent(QMouseEvent* event) {
-    const bool tap =
-        pressed_ && event->button() == Qt::LeftButton && lineRect().contains(event->position());
-    pressed_ = false;
-    if (tap && onTap_) onTap_();
 }
 
 }  // namespace wren

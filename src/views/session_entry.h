@@ -17,7 +17,7 @@ class SessionDetail;
 /// One session of the open island: a line with its time, agent, last message, project, tokens
 /// and score, and while selected the detail below it. Keeps its own hover flag and hint, so the
 /// list reuses an entry for as long as its session stays listed.
-class SessionEntry final : public IslandPart {
+class SessionEntry final : public PressablePart {
     Q_OBJECT
 
   public:
@@ -30,11 +30,10 @@ class SessionEntry final : public IslandPart {
                     const InstallState& installs);
     /// Selected shows the detail; dimmed fades the entry to 0.3. Both move with `motion`.
     void setSelection(bool selected, bool dimmed, const anim::Motion& motion);
-    void setOnTap(std::function<void()> onTap) { onTap_ = std::move(onTap); }
+    void setOnTap(std::function<void()> onTap) { setAction(std::move(onTap)); }
     void setActions(RowActionHandlers actions) { actions_ = std::move(actions); }
 
     const SessionSummary& session() const { return session_; }
-    bool isHovering() const { return hovering_; }
     const std::optional<Hint>& hint() const { return hint_; }
     /// Applies what an action decided: absent clears the hint, a value shows it.
     void applyHint(const HintChange& change);
@@ -46,10 +45,8 @@ class SessionEntry final : public IslandPart {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    /// Only the row line selects; the detail below it does not.
+    QRectF pressArea() const override { return lineRect(); }
 
   private:
     QRectF lineRect() const;
@@ -61,10 +58,7 @@ class SessionEntry final : public IslandPart {
     InstallState installs_;
     bool selected_ = false;
     bool dimmed_ = false;
-    bool hovering_ = false;
-    bool pressed_ = false;
     std::optional<Hint> hint_;
-    std::function<void()> onTap_;
     RowActionHandlers actions_ = RowActionHandlers::immediate();
 
     SessionDetail* detail_ = nullptr;  // while selected, and while it fades out
