@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "machine/home_directory.h"
+#include "platform/atomic_file.h"
 
 namespace wren::Autostart {
 namespace {
@@ -35,16 +36,6 @@ std::string quoted(const std::string& argument) {
         escaped.push_back(c);
     }
     return escaped;
-}
-
-bool writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 }  // namespace
@@ -85,26 +76,7 @@ bool isEnabled(const std::filesystem::path& entry) {
 
 std::optional<std::string> enable(const std::filesystem::path& entry, std::string_view text) {
     if (entry.empty()) return std::string("no home folder to keep the entry in");
-    const std::filesystem::path folder = entry.parent_path();
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) return describe(folder, error.value());
-
-    std::string temporary = (folder / ("." + entry.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return describe(folder, errno);
-    const bool written = ::fchmod(fd, 0644) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
-    const int writeError = errno;
-    if (::close(fd) != 0 || !written) {
-        ::unlink(temporary.c_str());
-        return describe(entry, written ? errno : writeError);
-    }
-    if (::rename(temporary.c_str(), entry.c_str()) != 0) {
-        const int renameError = errno;
-        ::unlink(temporary.c_str());
-        return describe(entry, renameError);
-    }
-    return std::nullopt;
+    return writeFileAtomically(entry, text);
 }
 
 std::optional<std::string> disable(const std::filesystem::path& entry) {
