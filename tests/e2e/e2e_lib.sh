@@ -65,10 +65,22 @@ check() {
     fi
 }
 
+# e2e_free_display FIRST LAST — prints the first display number in the range that nobody uses.
+e2e_free_display() {
+    local n
+    for n in $(seq "$1" "$2"); do
+        if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then
+            echo ":$n"
+            return 0
+        fi
+    done
+    echo "FAIL no free X display in $1..$2" >&2
+    exit 1
+}
+
 # e2e_xvfb :N [WxHxD] — an X server that survives its clients coming and going, ready on return.
 e2e_xvfb() {
     local display=$1 screen=${2:-1920x1080x24}
-    rm -f "/tmp/.X${display#:}-lock" "/tmp/.X11-unix/X${display#:}" 2>/dev/null
     e2e_spawn Xvfb "$display" -screen 0 "$screen" -nolisten tcp -noreset
     export DISPLAY=$display
     local deadline=$((SECONDS + 10))
