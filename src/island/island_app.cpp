@@ -126,11 +126,18 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
         pointerMoved();  // the pointer may already rest where the island appears
         return;
     }
-    // The pointer is seen only over our window: leaving it is the pointer leaving, whatever
+    // The pointer is seen only over our windows: leaving them is the pointer leaving, whatever
     // position is read afterwards, and until it first enters, where it is is not known.
     connect(panel_.get(), &IslandPanel::pointerEntered, this,
             [this] { controller_->pointerEntered(sample()); });
-    connect(panel_.get(), &IslandPanel::pointerLeft, this, [this] { controller_->pointerLeft(); });
+    connect(panel_.get(), &IslandPanel::pointerLeft, this, [this] {
+        // Onto our own menu, the X server still sees the pointer: its position stays current.
+        if (QApplication::activePopupWidget() != nullptr) {
+            pointerMoved();
+        } else {
+            controller_->pointerLeft();
+        }
+    });
     controller_->pointerLeft();
 }
 

@@ -3,7 +3,7 @@
 // that made it goes), then reads commands from stdin, one per line:
 //   move X Y                     absolute move, in pixels of the WIDTH x HEIGHT layout
 //   glide X0 Y0 X1 Y1 STEPS MS   STEPS moves from (X0,Y0) to (X1,Y1), MS milliseconds apart
-//   click                        left button down and up
+//   click [left|right|middle]    a button down and up (left unless named)
 //   wait MS                      sleeps here, so a sequence keeps its timing on a busy machine
 //   sync                         waits for the compositor to have seen everything, prints "synced"
 // A line it cannot read is reported on stderr and skipped.
@@ -62,7 +62,8 @@ static const struct wl_interface zwlr_virtual_pointer_v1_interface = {
     "zwlr_virtual_pointer_v1", 1, 9, pointer_requests, 0, NULL,
 };
 
-enum { BUTTON_LEFT = 0x110, BUTTON_RELEASED = 0, BUTTON_PRESSED = 1 };
+enum { BUTTON_LEFT = 0x110, BUTTON_RIGHT = 0x111, BUTTON_MIDDLE = 0x112 };
+enum { BUTTON_RELEASED = 0, BUTTON_PRESSED = 1 };
 
 struct globals {
     struct wl_seat* seat;
@@ -119,8 +120,8 @@ static int move_to(struct pointer* p, double x, double y) {
     return wl_display_flush(p->display) < 0 ? -1 : 0;
 }
 
-static int press(struct pointer* p, uint32_t state) {
-    wl_proxy_marshal(p->proxy, POINTER_BUTTON, now_ms(), (uint32_t)BUTTON_LEFT, state);
+static int press(struct pointer* p, uint32_t button, uint32_t state) {
+    wl_proxy_marshal(p->proxy, POINTER_BUTTON, now_ms(), button, state);
     wl_proxy_marshal(p->proxy, POINTER_FRAME);
     return wl_display_flush(p->display) < 0 ? -1 : 0;
 }
@@ -153,8 +154,18 @@ static int run(struct pointer* p, const char* line) {
         sleep_ms(ms);
         return 0;
     }
-    if (strcmp(word, "click") == 0 && sscanf(args, " %c", &extra) < 1) {
-        return press(p, BUTTON_PRESSED) < 0 || press(p, BUTTON_RELEASED) < 0 ? -1 : 0;
+    if (strcmp(word, "click") == 0) {
+        char name[8] = "left";
+        const int n = sscanf(args, "%7s %c", name, &extra);
+        const uint32_t button = strcmp(name, "left") == 0    ? BUTTON_LEFT
+                                : strcmp(name, "right") == 0 ? BUTTON_RIGHT
+                                : strcmp(name, "middle") == 0 ? BUTTON_MIDDLE
+                                                              : 0;
+        if (n < 2 && button != 0) {
+            return press(p, button, BUTTON_PRESSED) < 0 || press(p, button, BUTTON_RELEASED) < 0
+                       ? -1
+                       : 0;
+        }
     }
     if (strcmp(word, "sync") == 0 && sscanf(args, " %c", &extra) < 1) {
         if (wl_display_roundtrip(p->display) < 0) return -1;

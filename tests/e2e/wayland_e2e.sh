@@ -93,6 +93,7 @@ chmod 755 "$scratch/beneath.sh"
 spawn_as foot -o colors.background=336699 "$scratch/beneath.sh" >"$scratch/foot.log" 2>&1
 wait_until 20 "a Wayland window beneath" is_colour 400 600 "$beneath"
 clicks_beneath() { grep -o '\[<0;[0-9]*;[0-9]*M' "$user_dir/beneath.log" 2>/dev/null | wc -l; }
+clicked_since() { (($(clicks_beneath) > $1)); }
 
 # ---- The pointer, driven through a pipe that stays open ----
 # Held open for reading and writing here, so neither end waits for the other and a pointer that
@@ -157,7 +158,7 @@ point "move 700 200" click "move 960 800"
 point_sync
 if ((beside_body_expected_to_fail)); then
     sleep 0.5
-    if (($(clicks_beneath) > before)); then
+    if clicked_since "$before"; then
         echo "FAIL a click beside the collapsed body reached the window beneath: the island's" \
             "window fits its body now, so set beside_body_expected_to_fail=0"
         exit 1
@@ -166,7 +167,7 @@ if ((beside_body_expected_to_fail)); then
         "while the island's X window is larger than its body)"
 else
     wait_until 5 "a click beside the collapsed body reaches the window beneath" \
-        test "$(clicks_beneath)" -gt "$before"
+        clicked_since "$before"
 fi
 
 # ---- Hover ----
@@ -214,6 +215,20 @@ leaves_and_closes "a jump away" "move 960 800"
 leaves_and_closes "a fast flick away" "glide 961 31 1249 31 6 8"   # 48 px per 8 ms
 leaves_and_closes "a slow glide away" "glide 961 31 1249 31 36 16" # 8 px per 16 ms
 check "it stays closed once the pointer is gone" never_opens
+
+# Its menu is one of its own windows, where the pointer is still seen: the island stays open
+# behind it; a click on the island closes the menu, and leaving then closes the island.
+point "move 960 30" "move 961 31"
+wait_until 5 "resting on the body opens it (before its menu)" is_open
+point "move 960 60" "click right"
+# The menu hangs from the click, over the body's empty foot (y 108 to 128).
+menu_shown() { [[ $(pixel 1100 118) != "0 0 0" && $(pixel 1100 118) != "$beneath" ]]; }
+wait_until 5 "a right click on the open island shows its menu" menu_shown
+check "the island stays open behind its menu" holds 1000 is_black 800 116
+point "move 800 118" click
+wait_until 5 "a click on the island closes its menu" is_black 1100 118
+point "move 960 800"
+wait_until 3 "leaving then closes the island" is_closed
 
 # ---- Idle: no CPU and no wake-ups while nothing happens ----
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$island/stat"; }
