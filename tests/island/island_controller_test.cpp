@@ -263,44 +263,6 @@ TEST(IslandController, EnteringAndLeavingWithinTheDwellNeverOpens) {
     EXPECT_EQ(r.port.refreshes, 1);
 }
 
-// Where the pointer is seen only over the island's window, the poll keeps reading the last
-// position seen there, on the island, after the pointer has gone.
-TEST(IslandController, AStalePositionAfterLeavingNeverCounts) {
-    struct Case {
-        const char* name;
-        double before;  // on the island before leaving
-        const char* after;
-        int opens;
-    };
-    const Case cases[] = {
-        {"a quick pass", kDwell / 3, "Collapsed away", 0},
-        {"a jump away from the open island", kDwell + 0.5, "Collapsed away", 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Rig r;
-        r.ctl.pointerLeft();  // at start the position is not known
-        for (int tick = 0; tick < 10; ++tick) {
-            r.move(kOnLeft);
-            r.clock.advance(1.0 / 30);
-        }
-        EXPECT_EQ(stateOf(r), "Collapsed away");
-        r.ctl.pointerEntered(r.at(kOnLeft));
-        for (double t = 0; t < c.before; t += 1.0 / 30) {
-            r.move(kOnLeft);
-            r.clock.advance(1.0 / 30);
-        }
-        r.ctl.pointerLeft();
-        for (int tick = 0; tick < 30; ++tick) {
-            r.move(kOnLeft);
-            r.clock.advance(1.0 / 30);
-        }
-        EXPECT_EQ(stateOf(r), c.after);
-        EXPECT_EQ(r.port.opens, c.opens);
-        EXPECT_EQ(r.port.refreshes, 1);
-    }
-}
-
 TEST(IslandController, ReturningWithinTheGraceKeepsItOpenAndTheSelection) {
     for (const double away : {kGrace - 0.01, kGrace}) {
         SCOPED_TRACE(away);
