@@ -23,6 +23,10 @@ namespace wren::SessionDiscovery {
 namespace {
 
 constexpr double kRecentSeconds = 86400;
+// Two readers at the most. A read is mostly a copy out of the page cache, which two threads
+// already run at close to the speed of memory; each further thread would bring its own windows
+// and parser, fresh memory whose page faults cost about what the thread saves.
+constexpr std::size_t kMaxReaders = 2;
 constexpr std::string_view kTranscriptExtension = ".jsonl";
 
 std::string joined(const std::string& directory, std::string_view name) {
@@ -100,7 +104,8 @@ std::vector<SessionSummary> readAll(const std::vector<ReadRequest>& requests) {
     if (requests.empty()) return {};
     return Profile::measure("read", [&] {
         std::vector<std::optional<SessionSummary>> slots(requests.size());
-        parallelFor(requests.size(), [&](std::size_t i) { slots[i] = read(requests[i]); });
+        parallelFor(
+            requests.size(), [&](std::size_t i) { slots[i] = read(requests[i]); }, kMaxReaders);
         // The helpers' arenas went with their threads; this thread's goes too, so a program
         // that waits between refreshes holds no window buffers meanwhile.
         ReaderArena::local().release();
