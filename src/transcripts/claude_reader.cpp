@@ -84,10 +84,6 @@ std::optional<std::string> lastClaudeMessage(const TranscriptWindow& window) {
         parser, userMessage);
 }
 
-std::optional<SessionSummary> readClaude(const std::filesystem::path& file) {
-    return ReaderParts::readFile(file, readClaude);
-}
-
 std::optional<SessionSummary> readClaude(const ByteSource& source, std::string_view fileName) {
     ReaderArena& arena = ReaderArena::local();
     const auto size = source.size();

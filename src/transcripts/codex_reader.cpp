@@ -85,11 +85,6 @@ std::optional<std::string> lastCodexMessage(const TranscriptWindow& window) {
                                       parser, userMessage);
 }
 
-std::optional<SessionSummary> readCodex(const std::filesystem::path& file) {
-    // One open for the head and both tails.
-    return ReaderParts::readFile(file, readCodex);
-}
-
 std::optional<SessionSummary> readCodex(const ByteSource& source, std::string_view fileName) {
     ReaderArena& arena = ReaderArena::local();
     const auto size = source.size();

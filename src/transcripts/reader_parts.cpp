@@ -1,16 +1,9 @@
 #include "transcripts/reader_parts.h"
 
-#include "transcripts/regular_file.h"
 #include "transcripts/snr_estimate.h"
 #include "transcripts/transcript_readers.h"
 
 namespace wren::ReaderParts {
-
-std::optional<SessionSummary> readFile(const std::filesystem::path& path, SourceReader read) {
-    const auto opened = RegularFile::open(path);
-    if (!opened) return std::nullopt;
-    return read(*opened, path.filename().native());
-}
 
 SessionSummary summary(Agent agent, Findings f) {
     SessionSummary s;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,17 +12,10 @@
 #include "transcripts/session_summary.h"
 #include "transcripts/transcript_readers.h"
 
-/// What the Claude and the Codex reader share: opening the file, the search for the newest user
-/// message, the adaptor that walks a split window newest first, the read of the older window, and
-/// the summary they build. Internal to the readers.
+/// What the Claude and the Codex reader share: the search for the newest user message, the
+/// adaptor that walks a split window newest first, the read of the older window, and the
+/// summary they build and how they end. Internal to the readers.
 namespace wren::ReaderParts {
-
-/// A reader of a transcript's bytes, given the file's name (which may carry the session id).
-using SourceReader = std::optional<SessionSummary> (*)(const ByteSource&, std::string_view);
-
-/// `read` over the regular file at `path`, opened once for every window it reads; nothing when
-/// it cannot be opened.
-std::optional<SessionSummary> readFile(const std::filesystem::path& path, SourceReader read);
 
 /// The newest line for which `message(record)` gives text, among those `nextLine` hands out
 /// newest first. Lines that `worthParsing(line)` turns down are skipped before they are parsed.
