@@ -47,39 +47,39 @@ double modifiedSeconds(const struct stat& status) {
 void walk(const std::filesystem::path& root, double cutoff,
           std::vector<std::filesystem::path>& found) {
     struct Frame {
-        Directory dir;
+        DirectoryListing dir;
         std::string path;
         int depth;
     };
     std::vector<Frame> stack;
-    if (Directory top = openDirectory(AT_FDCWD, root.c_str(), true)) {
-        stack.push_back(Frame{std::move(top), root.native(), 0});
+    if (auto top = DirectoryListing::open(AT_FDCWD, root.c_str(), true)) {
+        stack.push_back(Frame{std::move(*top), root.native(), 0});
     }
     while (!stack.empty()) {
         Frame& frame = stack.back();
-        const dirent* entry = ::readdir(frame.dir.get());
-        if (entry == nullptr) {  // the end, or an error: either way this directory is done
+        const std::optional<DirectoryListing::Entry> entry = frame.dir.next();
+        if (!entry) {  // the end, or an error: either way this directory is done
             stack.pop_back();
             continue;
         }
-        const std::string_view name(entry->d_name);
+        const std::string_view name(entry->name);
         if (name.empty() || name.front() == '.') continue;  // hidden, also "." and ".."
         const bool transcriptName = name.ends_with(kTranscriptExtension);
-        const int dirFd = ::dirfd(frame.dir.get());
+        const int dirFd = frame.dir.fd();
         // The entry type, where the file system gives one, spares a stat of every directory
         // and of every file that is not a transcript: only transcripts need their time.
-        unsigned char type = entry->d_type;
+        unsigned char type = entry->type;
         struct stat status {};
         if (type == DT_UNKNOWN || (type == DT_REG && transcriptName)) {
-            if (::fstatat(dirFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            if (::fstatat(dirFd, entry->name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
             type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISREG(status.st_mode) ? DT_REG : DT_UNKNOWN;
         }
         if (type == DT_DIR) {
             if (frame.depth >= kMaxWalkDepth) continue;
             // O_NOFOLLOW: an entry that became a symlink since it was listed is not entered.
-            Directory child = openDirectory(dirFd, entry->d_name, false);
+            auto child = DirectoryListing::open(dirFd, entry->name, false);
             if (!child) continue;
-            Frame next{std::move(child), joined(frame.path, name), frame.depth + 1};
+            Frame next{std::move(*child), joined(frame.path, name), frame.depth + 1};
             stack.push_back(std::move(next));  // `frame` is not used past this point
             continue;
         }
