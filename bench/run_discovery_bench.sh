@@ -14,12 +14,15 @@
 # With BASE_APP set to another build of wrenisland (of an older commit, say), its dump runs in
 # the same loop ("before-…"), so before and after are measured under the same conditions.
 # With RT=1 the timed runs get a real-time priority (chrt, needs root): on a machine loaded by
-# other work, wall time then shows what the threads give on an idle one.
+# other work, wall time then shows what the threads give on an idle one. With SEEN_CPUS=N every
+# run sees N processors online (a private mount over /sys/devices/system/cpu/online, needs
+# root), so the thread count of a larger machine shows in faults and memory.
 #
 # usage: bench/run_discovery_bench.sh [CORPUS_DIR]     (default /tmp/wren-discovery-corpus)
 # env:   BUILD_DIR (default build/release, configured with the release preset when missing),
 #        BASE_APP, RECENT (200), OLD_FACTOR (10), BYTES (4194304), EARLY_SHARE (0),
-#        SUBAGENT_SHARE (0.65), RUNS (20), RT, KEEP_CORPUS=1 to time an existing corpus again
+#        SUBAGENT_SHARE (0.65), RUNS (20), RT, SEEN_CPUS, KEEP_CORPUS=1 to time an existing corpus
+#        again
 # needs: python3, GNU time (/usr/bin/time); strace for the system calls
 set -euo pipefail
 
@@ -104,19 +107,26 @@ if [ -n "${BASE_APP:-}" ]; then
 fi
 priority=()
 [ "${RT:-0}" = 1 ] && priority=(chrt -f 10)
-"${priority[@]}" python3 "$ROOT/bench/measure.py" "$RUNS" "${commands[@]}"
+seen=()
+if [ -n "${SEEN_CPUS:-}" ]; then
+    echo "0-$((SEEN_CPUS - 1))" > "$CORPUS/online"
+    # shellcheck disable=SC2016  # expanded by the inner shell
+    seen=(unshare -m sh -c 'mount --bind "$0" /sys/devices/system/cpu/online && exec "$@"'
+          "$CORPUS/online")
+fi
+"${seen[@]}" "${priority[@]}" python3 "$ROOT/bench/measure.py" "$RUNS" "${commands[@]}"
 
 peak() {  # the largest maximum resident set of three runs, in MiB
     local most=0 kib
     for _ in 1 2 3; do
-        /usr/bin/time -o "$CORPUS/peak.txt" -f %M env "$@" > /dev/null 2>&1
+        "${seen[@]}" /usr/bin/time -o "$CORPUS/peak.txt" -f %M env "$@" > /dev/null 2>&1
         kib=$(tail -n 1 "$CORPUS/peak.txt")
         [ "$kib" -gt "$most" ] && most=$kib
     done
     awk -v k="$most" 'BEGIN { printf "%.1f", k / 1024 }'
 }
 calls() {  # pread64, openat, munmap and all system calls of one run, threads included
-    strace -f -c -o "$CORPUS/calls.txt" env "$@" > /dev/null 2>&1
+    "${seen[@]}" strace -f -c -o "$CORPUS/calls.txt" env "$@" > /dev/null 2>&1
     awk '$NF == "pread64" || $NF == "openat" || $NF == "munmap" { n[$NF] = $4 }
          $NF == "total" { n["total"] = $4 }
          END { printf "pread64 %d, openat %d, munmap %d, all %d", n["pread64"], n["openat"],
