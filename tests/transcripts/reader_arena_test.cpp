@@ -192,7 +192,9 @@ TEST(ReaderArena, OlderWindowSkimAgreesWithAFullParse) {
         const auto viaRecent = readClaude(MemorySource(recent), claudeName());
         const auto viaOlder = readClaude(MemorySource(older), claudeName());
         // An unparsable line gives the recent window no time stamp, so no summary at all.
-        if (viaRecent) EXPECT_EQ(viaRecent->lastUserMessage, c.expected) << c.content;
+        if (viaRecent) {
+            EXPECT_EQ(viaRecent->lastUserMessage, c.expected) << c.content;
+        }
         ASSERT_TRUE(viaOlder) << c.content;
         EXPECT_EQ(viaOlder->lastUserMessage, c.expected) << c.content;
     }
