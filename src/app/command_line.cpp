@@ -6,6 +6,7 @@
 
 #include "app/dump.h"
 #include "app/json_snapshot.h"
+#include "app/printed_text.h"
 
 namespace wren::CommandLine {
 namespace {
@@ -40,11 +41,6 @@ const ToolkitOption* toolkitOption(std::string_view argument) {
         if (option.name == name) return &option;
     }
     return nullptr;
-}
-
-// An argument made safe to echo on one terminal line.
-std::string shown(std::string_view argument) {
-    return Dump::escaped(argument);
 }
 
 constexpr const char* kUsage = R"(Usage: wrenisland [OPTION]
@@ -99,9 +95,10 @@ Parsed parse(int argc, char** argv) {
                 parsed.remaining.push_back(argv[++i]);
             }
         } else if (parsed.error.empty()) {
+            const std::string shown = PrintedText::forTerminal(argument);
             parsed.error = argument.starts_with('-')
-                               ? "wrenisland: unknown option '" + shown(argument) + "'"
-                               : "wrenisland: unexpected argument '" + shown(argument) + "'";
+                               ? "wrenisland: unknown option '" + shown + "'"
+                               : "wrenisland: unexpected argument '" + shown + "'";
             parsed.error += " (wrenisland --help lists the options)";
         }
     }

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/dump.h"
+#include "app/printed_text.h"
 
 namespace {
 
@@ -45,6 +45,6 @@ int main(int argc, char** argv) {
     if (!island.empty()) ::execv(island.c_str(), options.remaining.data());
     const int error = errno;
     std::fprintf(stderr, "wrenisland: cannot start the island (%s): %s\n",
-                 wren::Dump::escaped(island.native()).c_str(), std::strerror(error));
+                 wren::PrintedText::forTerminal(island.native()).c_str(), std::strerror(error));
     return 1;
 }
