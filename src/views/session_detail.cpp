@@ -10,6 +10,7 @@
 #include "views/agent_icon.h"
 #include "views/style.h"
 #include "views/symbols.h"
+#include "widget/qt_text.h"
 #include "widget/token_format.h"
 
 namespace wren {
@@ -17,9 +18,6 @@ namespace {
 
 using Style::Face;
 
-QString qt(const std::string& s) {
-    return QString::fromStdString(s);
-}
 QString shortTokens(std::int64_t tokens) {
     return qt(TokenFormat::shortForm(tokens));
 }
