@@ -6,7 +6,7 @@
 #include <QProcessEnvironment>
 #include <ctime>
 
-#include "machine/transcript_files.h"
+#include "transcript_files.h"
 #include "transcripts/temp_dir.h"
 
 namespace wren {
