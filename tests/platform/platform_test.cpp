@@ -123,11 +123,17 @@ TEST(DesktopSession, OffX11ThereIsNoPointerMonitorAndNothingToShape) {
     EXPECT_EQ(monitor->kind(), PointerMonitor::Kind::none);
     EXPECT_TRUE(monitor->start());
 
+    // Off X11 the window is left as it was: not created, not masked, not made click-through.
     QWindow window;
     window.resize(100, 50);
+    const Qt::WindowFlags flags = window.flags();
     DesktopSession::setInputRegion(&window, QRegion(0, 0, 10, 10));
+    DesktopSession::setInputRegion(&window, QRegion());
     DesktopSession::setInputRegion(&window, std::nullopt);
     DesktopSession::setInputRegion(nullptr, std::nullopt);
+    EXPECT_EQ(window.handle(), nullptr);
+    EXPECT_TRUE(window.mask().isEmpty());
+    EXPECT_EQ(window.flags(), flags);
 }
 
 TEST(PollingPointerMonitor, SignalsWhenThePointerMovedAndOnlyThen) {
