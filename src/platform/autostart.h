@@ -18,7 +18,8 @@ std::filesystem::path directory(const char* xdgConfigHome, const std::filesystem
 /// The entry of this process's user: <directory>/io.github.wrenisland.WrenIsland.desktop.
 std::filesystem::path entryPath();
 
-/// The entry's text, starting `program` (an absolute path, quoted as desktop entries require).
+/// The entry's text, starting `program` (an absolute path, quoted as desktop entries require):
+/// the public command, so the entry outlives a move of the private toolkit program.
 std::string entryText(const std::filesystem::path& program);
 
 /// Whether the entry exists (as anything but a dangling name).

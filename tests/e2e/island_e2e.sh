@@ -188,7 +188,7 @@ entry="$scratch/config/autostart/io.github.wrenisland.WrenIsland.desktop"
 menu
 xte 'key Down' 'key Return'
 check "Start at login writes the autostart entry" within 3 test -f "$entry"
-check "which starts this program" grep -q "^Exec=\".*wrenisland\"$" "$entry"
+check "which starts this very command" grep -qxF "Exec=\"$(realpath "$binary")\"" "$entry"
 menu
 xte 'key Down' 'key Return'
 check "and turned off again removes it" within 3 test ! -e "$entry"
