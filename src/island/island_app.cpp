@@ -213,7 +213,9 @@ void IslandApp::addStartAtLogin() {
         if (!error) return;
         const QSignalBlocker quiet(login);
         login->setChecked(!on);
-        problem->setText(QStringLiteral("Could not change it: ") + QString::fromStdString(*error));
+        // A path may hold "&", which a menu would take for a mnemonic.
+        problem->setText(QStringLiteral("Could not change it: ") +
+                         QString::fromStdString(*error).replace(u'&', QStringLiteral("&&")));
     });
 }
 
