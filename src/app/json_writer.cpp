@@ -17,28 +17,15 @@ void JsonWriter::separate() {
     first_.back() = false;
 }
 
-JsonWriter& JsonWriter::beginObject() {
+JsonWriter& JsonWriter::open(char bracket) {
     separate();
-    out_.push_back('{');
+    out_.push_back(bracket);
     first_.push_back(true);
     return *this;
 }
 
-JsonWriter& JsonWriter::endObject() {
-    out_.push_back('}');
-    if (!first_.empty()) first_.pop_back();
-    return *this;
-}
-
-JsonWriter& JsonWriter::beginArray() {
-    separate();
-    out_.push_back('[');
-    first_.push_back(true);
-    return *this;
-}
-
-JsonWriter& JsonWriter::endArray() {
-    out_.push_back(']');
+JsonWriter& JsonWriter::close(char bracket) {
+    out_.push_back(bracket);
     if (!first_.empty()) first_.pop_back();
     return *this;
 }

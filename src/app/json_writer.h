@@ -19,10 +19,10 @@ class JsonWriter {
   public:
     explicit JsonWriter(std::string& out) : out_(out) {}
 
-    JsonWriter& beginObject();
-    JsonWriter& endObject();
-    JsonWriter& beginArray();
-    JsonWriter& endArray();
+    JsonWriter& beginObject() { return open('{'); }
+    JsonWriter& endObject() { return close('}'); }
+    JsonWriter& beginArray() { return open('['); }
+    JsonWriter& endArray() { return close(']'); }
     JsonWriter& key(std::string_view name);
 
     JsonWriter& value(std::string_view text);
@@ -40,6 +40,8 @@ class JsonWriter {
 
   private:
     void separate();
+    JsonWriter& open(char bracket);
+    JsonWriter& close(char bracket);
 
     std::string& out_;
     std::vector<bool> first_;  // per open container: nothing written in it yet
