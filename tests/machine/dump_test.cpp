@@ -5,8 +5,6 @@
 namespace wren::Dump {
 namespace {
 
-using namespace std::string_literals;
-
 TEST(Dump, OnlyTheExactValueOneAsksForIt) {
     EXPECT_TRUE(requested("1"));
     for (const char* value : {"0", "true", "1 ", " 1", "01", "", "yes"}) {
