@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <string_view>
 
 #include "app/command_line.h"
 
@@ -19,17 +20,22 @@
 namespace {
 
 #ifdef WREN_HAVE_GUI
+// The value of the toolkit option `name` ("-name value" or "--name value", the forms Qt reads),
+// or null when it is not given.
+const char* toolkitValue(int argc, char** argv, std::string_view name) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        std::string_view argument = argv[i];
+        if (argument.starts_with("--")) argument.remove_prefix(1);
+        if (argument.starts_with('-') && argument.substr(1) == name) return argv[i + 1];
+    }
+    return nullptr;
+}
+
 // Whether the user chose a Qt platform, in the environment or with -platform on the command line.
 bool platformChosen(int argc, char** argv) {
     const char* env = std::getenv("QT_QPA_PLATFORM");
     if (env != nullptr && *env != '\0') return true;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0 ||
-            std::strncmp(argv[i], "-platform=", 10) == 0) {
-            return true;
-        }
-    }
-    return false;
+    return toolkitValue(argc, argv, "platform") != nullptr;
 }
 
 int runIsland(int argc, char** argv, std::chrono::steady_clock::time_point processStart) {
@@ -38,10 +44,10 @@ int runIsland(int argc, char** argv, std::chrono::steady_clock::time_point proce
         // so the island goes through XWayland there.
         const char* wayland = std::getenv("WAYLAND_DISPLAY");
         if (wayland != nullptr && *wayland != '\0') setenv("QT_QPA_PLATFORM", "xcb", 1);
-        if (!wren::DesktopSession::canConnectToX()) {
+        if (!wren::DesktopSession::canConnectToX(toolkitValue(argc, argv, "display"))) {
             std::fprintf(stderr,
-                         "wrenisland: no display to show the island on (DISPLAY is unset or does "
-                         "not answer); WRENISLAND_DUMP=1 lists the sessions and "
+                         "wrenisland: no display to show the island on (DISPLAY or -display is "
+                         "unset or does not answer); WRENISLAND_DUMP=1 lists the sessions and "
                          "WRENISLAND_RENDER=island.png draws the island into a picture\n");
             return 1;
         }

@@ -24,6 +24,7 @@
 #include "platform/autostart.h"
 #include "platform/desktop_session.h"
 #include "platform/pointer_monitor.h"
+#include "platform/program_paths.h"
 #include "views/island_view.h"
 #include "views/session_detail.h"
 #include "widget/row_actions.h"
@@ -214,15 +215,17 @@ void IslandApp::addStartAtLogin() {
     connect(login, &QAction::toggled, this, [login, problem](bool on) {
         const std::filesystem::path entry = Autostart::entryPath();
         const std::optional<std::string> error =
-            on ? Autostart::enable(
-                     entry,
-                     Autostart::entryText(QCoreApplication::applicationFilePath().toStdString()))
+            on ? Autostart::enable(entry,
+                                   Autostart::entryText(ProgramPaths::command(
+                                       QCoreApplication::applicationFilePath().toStdString())))
                : Autostart::disable(entry);
         problem->setVisible(error.has_value());
         if (!error) return;
         const QSignalBlocker quiet(login);
         login->setChecked(!on);
-        problem->setText(QStringLiteral("Could not change it: ") + QString::fromStdString(*error));
+        // A path may hold "&", which a menu would take for a mnemonic.
+        problem->setText(QStringLiteral("Could not change it: ") +
+                         QString::fromStdString(*error).replace(u'&', QStringLiteral("&&")));
     });
 }
 

@@ -10,13 +10,10 @@
 #include <system_error>
 
 #include "machine/home_directory.h"
+#include "widget/qt_text.h"
 
 namespace wren::SessionOpener {
 namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Only the first bytes matter: a desktop file name.
 constexpr qint64 kMaxQueryOutput = 4096;

@@ -190,7 +190,7 @@ entry="$scratch/config/autostart/io.github.wrenisland.WrenIsland.desktop"
 menu
 xte 'key Down' 'key Return'
 wait_until 5 "Start at login writes the autostart entry" test -f "$entry"
-check "which starts this program" grep -q "^Exec=\".*wrenisland\"$" "$entry"
+check "which starts this very command" grep -qxF "Exec=\"$(realpath "$binary")\"" "$entry"
 menu
 xte 'key Down' 'key Return'
 wait_until 5 "and turned off again removes it" test ! -e "$entry"

@@ -6,7 +6,9 @@
 //   platform_probe session   prints "kind <kind>" and "started <0|1>", then "moved <x> <y>" on
 //                            every moved(); commands: "compositor" -> "compositor <0|1>";
 //                            "window <x> <y> <w> <h>" -> "window ready" (reports "press <x> <y>");
-//                            "region none|empty|<x> <y> <w> <h>" -> "region set"
+//                            "region none|empty|<x> <y> <w> <h>" -> "region set";
+//                            "events" -> "events <n>": the events the main thread handled since
+//                            the last "events", apart from the commands themselves
 
 #include <unistd.h>
 
@@ -21,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "platform/desktop_session.h"
 #include "platform/pointer_monitor.h"
@@ -57,6 +60,23 @@ class ClickTarget final : public QWidget {
         const QPoint at = event->position().toPoint();
         say(QStringLiteral("press %1 %2").arg(at.x()).arg(at.y()));
     }
+};
+
+// Counts every event the application delivers, so a test can see that a resting process does
+// nothing at all: no timer, no posted call, no repaint.
+class EventCounter final : public QObject {
+  public:
+    int take() { return std::exchange(count_, 0); }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // The test's own commands arrive as socket activations.
+        if (event->type() != QEvent::SockAct) ++count_;
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    int count_ = 0;
 };
 
 // Calls `handle` with each line written to stdin, and quits the application when it closes.
@@ -102,12 +122,16 @@ int runSession(int argc, char** argv) {
     say(QStringLiteral("kind %1").arg(QLatin1String(kindName(monitor->kind()))));
     say(QStringLiteral("started %1").arg(monitor->start() ? 1 : 0));
 
+    EventCounter events;
+    app.installEventFilter(&events);
     std::unique_ptr<ClickTarget> window;
     readCommands(&app, [&](const QStringList& words) {
         if (words.isEmpty()) return;
         const QString& command = words.first();
         const auto number = [&](int i) { return words.value(i).toInt(); };
-        if (command == QLatin1String("compositor")) {
+        if (command == QLatin1String("events")) {
+            say(QStringLiteral("events %1").arg(events.take()));
+        } else if (command == QLatin1String("compositor")) {
             say(QStringLiteral("compositor %1").arg(wren::DesktopSession::hasCompositor() ? 1 : 0));
         } else if (command == QLatin1String("window") && words.size() == 5) {
             window = std::make_unique<ClickTarget>();

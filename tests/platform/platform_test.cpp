@@ -16,33 +16,12 @@
 #include "platform/polling_pointer_monitor.h"
 #include "platform/quit_signals.h"
 #include "platform/single_instance.h"
+#include "scoped_env.h"
 
 namespace wren {
 namespace {
 
-// Sets or unsets an environment variable for one scope.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing::ScopedEnv;
 
 std::string testName(const std::string& what) {
     return "wren-test-" + std::to_string(getpid()) + "-" + what;
@@ -125,7 +104,7 @@ TEST(QuitSignals, AProcessExitsCleanlyOnEitherSignal) {
 TEST(DesktopSession, CanConnectToXOnlyWhereAServerAnswers) {
     EXPECT_FALSE(DesktopSession::canConnectToX(":4711"));
     EXPECT_FALSE(DesktopSession::canConnectToX("not a display"));
-    ScopedEnv noDisplay("DISPLAY", nullptr);
+    ScopedEnv noDisplay("DISPLAY", std::nullopt);
     EXPECT_FALSE(DesktopSession::canConnectToX());
     ScopedEnv emptyDisplay("DISPLAY", "");
     EXPECT_FALSE(DesktopSession::canConnectToX());
@@ -144,11 +123,17 @@ TEST(DesktopSession, OffX11ThereIsNoPointerMonitorAndNothingToShape) {
     EXPECT_EQ(monitor->kind(), PointerMonitor::Kind::none);
     EXPECT_TRUE(monitor->start());
 
+    // Off X11 the window is left as it was: not created, not masked, not made click-through.
     QWindow window;
     window.resize(100, 50);
+    const Qt::WindowFlags flags = window.flags();
     DesktopSession::setInputRegion(&window, QRegion(0, 0, 10, 10));
+    DesktopSession::setInputRegion(&window, QRegion());
     DesktopSession::setInputRegion(&window, std::nullopt);
     DesktopSession::setInputRegion(nullptr, std::nullopt);
+    EXPECT_EQ(window.handle(), nullptr);
+    EXPECT_TRUE(window.mask().isEmpty());
+    EXPECT_EQ(window.flags(), flags);
 }
 
 TEST(PollingPointerMonitor, SignalsWhenThePointerMovedAndOnlyThen) {
