@@ -47,9 +47,11 @@ int runIsland(int argc, char** argv, std::chrono::steady_clock::time_point proce
         }
     }
 
-    wren::SingleInstance instance;
+    const wren::SingleInstance instance(
+        wren::SingleInstance::keyFor(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY")),
+        std::getenv("XDG_RUNTIME_DIR"));
     if (!instance.isFirst()) {
-        std::fprintf(stderr, "wrenisland: already running for this user\n");
+        std::fprintf(stderr, "wrenisland: already running for this user on this display\n");
         return 0;
     }
 
