@@ -4,17 +4,15 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
-#include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QPainter>
-#include <QPixmap>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -39,27 +37,13 @@ bool environmentIs(const char* name, const char* value) {
     return set != nullptr && std::strcmp(set, value) == 0;
 }
 
-// The menu-bar glyph "◗" drawn into an icon, light with a dark edge so it reads on light and
-// dark panels alike.
+// The application's own icon, at every size the packaging ships small enough for a tray.
 QIcon trayIcon() {
     QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        QFont font = QApplication::font();
-        font.setPixelSize(static_cast<int>(size * 0.9));
-        painter.setFont(font);
-        QPainterPath glyph;
-        glyph.addText(0, 0, font, QStringLiteral("\u25D7"));
-        const QRectF bounds = glyph.boundingRect();
-        glyph.translate(QPointF(size / 2.0, size / 2.0) - bounds.center());
-        painter.setPen(QPen(QColor(0, 0, 0, 150), std::max(1.0, size / 16.0)));
-        painter.setBrush(QColor::fromRgbF(0.98f, 0.97f, 0.94f));
-        painter.drawPath(glyph);
-        icon.addPixmap(pixmap);
+    for (int size : {16, 22, 24, 32, 48, 64, 128}) {
+        icon.addFile(
+            QStringLiteral(":/app/%1x%1/apps/io.github.wrenisland.WrenIsland.png").arg(size),
+            QSize(size, size));
     }
     return icon;
 }
@@ -184,6 +168,11 @@ void IslandApp::buildMenu() {
     tray_ = new QSystemTrayIcon(trayIcon(), this);
     tray_->setToolTip(QStringLiteral("WrenIsland"));
     tray_->setContextMenu(menu_);
+    // A left click opens the same menu, as on other Linux trays.
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason why) {
+                if (why == QSystemTrayIcon::Trigger) menu_->popup(QCursor::pos());
+            });
     tray_->show();
     panel_->setContextMenu([this](QPoint global) { menu_->popup(global); });
 }
