@@ -21,6 +21,7 @@
 #include "machine/profile.h"
 #include "platform/autostart.h"
 #include "platform/desktop_session.h"
+#include "platform/desktop_watcher.h"
 #include "platform/pointer_monitor.h"
 #include "views/island_view.h"
 #include "views/session_detail.h"
@@ -61,6 +62,7 @@ IslandApp::~IslandApp() {
 }
 
 void IslandApp::start(std::future<MachineSnapshot> firstRead) {
+    settings_ = Settings::load(Settings::userPath());
     model_ = std::make_unique<IslandModel>();
     // The first frame shows real data, and the panel's height follows it.
     if (firstRead.valid()) {
@@ -77,8 +79,7 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
     const bool seesPointer = monitor_->kind() != PointerMonitor::Kind::none;
     panel_->setInputMode(seesPointer ? IslandPanel::InputMode::transparent
                                      : IslandPanel::InputMode::hitRectOnly);
-    panel_->setShapedToBody(QGuiApplication::platformName() == QLatin1String("xcb") &&
-                            !DesktopSession::hasCompositor());
+    followDesktop();
 
     const bool pinnedOpen = environmentIs("WRENISLAND_FORCE_OPEN", "1");
     IslandPort& port = *this;
@@ -90,8 +91,10 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
 
     buildMenu();
     if (Profile::enabled()) panel_->view().installEventFilter(this);
-    panel_->show();
-    panel_->raise();
+    if (!steppedAside_) {
+        panel_->show();
+        panel_->raise();
+    }
 
     for (QScreen* screen : QGuiApplication::screens()) watchScreen(screen);
     connect(qApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
@@ -158,6 +161,7 @@ void IslandApp::buildMenu() {
     caption->setEnabled(false);
     menu_->addSeparator();
     addStartAtLogin();
+    addShowOverFullScreen();
     QAction* quit = menu_->addAction(QStringLiteral("Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setShortcutVisibleInContextMenu(true);
@@ -205,6 +209,72 @@ void IslandApp::addStartAtLogin() {
     });
 }
 
+void IslandApp::addShowOverFullScreen() {
+    QAction* over = menu_->addAction(QStringLiteral("Show over full-screen windows"));
+    over->setCheckable(true);
+    over->setChecked(settings_.showOverFullScreen);
+    connect(over, &QAction::toggled, this, [this](bool on) {
+        settings_.showOverFullScreen = on;
+        saveSettings();
+        stepAsideForFullScreen();
+    });
+}
+
+void IslandApp::saveSettings() {
+    // A choice that cannot be written still holds until the island quits.
+    if (const auto error = settings_.save(Settings::userPath())) {
+        std::fprintf(stderr, "wrenisland: could not remember the choice: %s\n", error->c_str());
+    }
+}
+
+void IslandApp::followDesktop() {
+    desktop_ = DesktopWatcher::create(panel_->windowHandle(), this);
+    const bool onX11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    // Without a compositor translucent pixels show black: shape the window to the body then.
+    panel_->setShapedToBody(onX11 && !desktop_->hasCompositor());
+    connect(desktop_.get(), &DesktopWatcher::compositorChanged, this, [this, onX11](bool present) {
+        panel_->setShapedToBody(onX11 && !present);
+        panel_->update();
+    });
+
+    raiseLater_ = new QTimer(this);
+    raiseLater_->setSingleShot(true);
+    connect(raiseLater_, &QTimer::timeout, this, &IslandApp::keepOnTop);
+    connect(desktop_.get(), &DesktopWatcher::restacked, this, &IslandApp::keepOnTop);
+
+    connect(desktop_.get(), &DesktopWatcher::fullScreenChanged, this,
+            &IslandApp::stepAsideForFullScreen);
+    stepAsideForFullScreen();
+}
+
+void IslandApp::keepOnTop() {
+    if (steppedAside_ || !panel_->isVisible() || raiseLater_->isActive()) return;
+    if (desktop_->isTopmost()) return;
+    const double now =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    const double wait = raises_.waitBeforeRaise(now);
+    if (wait > 0) {
+        raiseLater_->start(static_cast<int>(wait * 1000) + 1);
+        return;
+    }
+    raises_.raised(now);
+    panel_->raise();
+}
+
+void IslandApp::stepAsideForFullScreen() {
+    const bool aside = desktop_->isCoveredByFullScreen() && !settings_.showOverFullScreen;
+    if (aside == steppedAside_) return;
+    steppedAside_ = aside;
+    if (aside) {
+        // Hidden, it takes no input: let an open island close as if the pointer had left.
+        if (controller_) controller_->pointerLeft();
+        panel_->hide();
+    } else {
+        panel_->show();
+        panel_->raise();
+    }
+}
+
 void IslandApp::watchScreen(QScreen* screen) {
     connect(screen, &QScreen::geometryChanged, this, &IslandApp::screensChanged,
             Qt::UniqueConnection);
@@ -228,7 +298,7 @@ PointerSample IslandApp::sample() {
 }
 
 void IslandApp::pointerMoved() {
-    if (controller_) controller_->pointerMoved(sample());
+    if (controller_ && !steppedAside_) controller_->pointerMoved(sample());
 }
 
 void IslandApp::screensChanged() {
@@ -259,6 +329,7 @@ void IslandApp::updateMetrics(const NotchMetrics& metrics) {
 void IslandApp::placePanel(const Rect& screen) {
     panel_->placeOn(QRect(static_cast<int>(screen.x), static_cast<int>(screen.y),
                           static_cast<int>(screen.width), static_cast<int>(screen.height)));
+    if (desktop_) desktop_->recheckFullScreen();
 }
 
 void IslandApp::setClickable(bool clickable) {
