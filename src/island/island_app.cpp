@@ -258,7 +258,7 @@ void IslandApp::keepOnTop() {
         return;
     }
     raises_.raised(now);
-    panel_->raise();
+    desktop_->raiseIsland();
 }
 
 void IslandApp::stepAsideForFullScreen() {
@@ -271,7 +271,7 @@ void IslandApp::stepAsideForFullScreen() {
         panel_->hide();
     } else {
         panel_->show();
-        panel_->raise();
+        desktop_->raiseIsland();
     }
 }
 

@@ -30,6 +30,8 @@ class DesktopWatcher : public QObject {
     virtual bool isTopmost() const = 0;
     /// Looks again at the active window, after the island moved to another screen.
     virtual void recheckFullScreen() = 0;
+    /// Puts the island above every other window at once.
+    virtual void raiseIsland() = 0;
 
   signals:
     void compositorChanged(bool present);

@@ -67,6 +67,7 @@ class X11Watcher final : public DesktopWatcher, private QAbstractNativeEventFilt
         stateAtom_ = intern(c, "_NET_WM_STATE");
         fullScreenAtom_ = intern(c, "_NET_WM_STATE_FULLSCREEN");
         stackingAtom_ = intern(c, "_NET_CLIENT_LIST_STACKING");
+        wmStateAtom_ = intern(c, "WM_STATE");
 
         restack_.setSingleShot(true);
         restack_.setInterval(kRestackSettleMs);
@@ -104,6 +105,13 @@ class X11Watcher final : public DesktopWatcher, private QAbstractNativeEventFilt
     bool isCoveredByFullScreen() const override { return fullScreen_; }
     void recheckFullScreen() override { updateFullScreen(); }
 
+    void raiseIsland() override {
+        if (island_) island_->raise();
+        // Qt sends it with the next batch of its own requests, which may be long in coming
+        // when nothing else happens: a raise from a timer must go now.
+        xcb_flush(c_);
+    }
+
     bool isTopmost() const override {
         const xcb_window_t island = islandId();
         if (island == XCB_WINDOW_NONE) return true;
@@ -114,8 +122,7 @@ class X11Watcher final : public DesktopWatcher, private QAbstractNativeEventFilt
                                                      xcb_query_tree_children_length(tree.get()));
         const auto self = std::find(children.begin(), children.end(), island);
         if (self == children.end()) return true;
-        // Bottom to top: only what lies above the island matters. Menus, tooltips and
-        // notifications (override-redirect, like the island) come and go above it by design.
+        // Bottom to top: only what lies above the island matters.
         std::vector<xcb_window_t> above;
         const std::vector<xcb_window_t> own = ownWindows();
         for (auto it = self + 1; it != children.end(); ++it) {
@@ -123,19 +130,47 @@ class X11Watcher final : public DesktopWatcher, private QAbstractNativeEventFilt
         }
         std::vector<xcb_get_window_attributes_cookie_t> cookies;
         for (xcb_window_t window : above) cookies.push_back(xcb_get_window_attributes(c_, window));
+        std::vector<xcb_window_t> unmanaged;
         bool topmost = true;
-        for (const auto& cookie : cookies) {
+        for (std::size_t i = 0; i < cookies.size(); ++i) {
             Reply<xcb_get_window_attributes_reply_t> a(
-                xcb_get_window_attributes_reply(c_, cookie, nullptr));
-            if (a && a->map_state == XCB_MAP_STATE_VIEWABLE && !a->override_redirect &&
-                a->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT) {
+                xcb_get_window_attributes_reply(c_, cookies[i], nullptr));
+            if (!a || a->map_state != XCB_MAP_STATE_VIEWABLE ||
+                a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
+                continue;
+            }
+            if (!a->override_redirect) {
                 topmost = false;
+            } else {
+                unmanaged.push_back(above[i]);
             }
         }
-        return topmost;
+        // Menus, tooltips and notifications bypass the window manager like the island and come
+        // and go above it by design; but some window managers (i3) make their frames bypass it
+        // too. A frame holds a client window, which carries WM_STATE.
+        return topmost && std::none_of(unmanaged.begin(), unmanaged.end(),
+                                       [this](xcb_window_t w) { return holdsClient(w); });
     }
 
   private:
+    bool holdsClient(xcb_window_t window) const {
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c_, xcb_query_tree(c_, window), nullptr));
+        if (!tree) return false;
+        const std::span<const xcb_window_t> children(xcb_query_tree_children(tree.get()),
+                                                     xcb_query_tree_children_length(tree.get()));
+        std::vector<xcb_get_property_cookie_t> cookies;
+        for (xcb_window_t child : children) {
+            cookies.push_back(xcb_get_property(c_, 0, child, wmStateAtom_, XCB_ATOM_ANY, 0, 0));
+        }
+        bool found = false;
+        for (const auto& cookie : cookies) {
+            Reply<xcb_get_property_reply_t> state(xcb_get_property_reply(c_, cookie, nullptr));
+            found = found || (state && state->type != XCB_ATOM_NONE);
+        }
+        return found;
+    }
+
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         if (type != "xcb_generic_event_t") return false;
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
@@ -317,6 +352,7 @@ class X11Watcher final : public DesktopWatcher, private QAbstractNativeEventFilt
     xcb_atom_t stateAtom_ = XCB_ATOM_NONE;
     xcb_atom_t fullScreenAtom_ = XCB_ATOM_NONE;
     xcb_atom_t stackingAtom_ = XCB_ATOM_NONE;
+    xcb_atom_t wmStateAtom_ = XCB_ATOM_NONE;
     xcb_window_t active_ = XCB_WINDOW_NONE;
     bool compositor_ = false;
     bool fullScreen_ = false;
