@@ -198,7 +198,9 @@ class X11Watcher final : public DesktopWatcher, private QAbstractNativeEventFilt
                 if (e->event == active_ && e->event != XCB_WINDOW_NONE && activeIsFullScreen_) {
                     updateFullScreen();
                 }
-                if (e->event != root_) break;
+                // The root's own change of size is Qt's (it re-reads the screens then); the
+                // children's come only from our SubstructureNotify.
+                if (e->event != root_ || e->window == root_) break;
                 if (!isOwn(e->window)) noteRestack();
                 return true;
             }
