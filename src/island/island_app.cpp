@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWindow>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -298,7 +299,22 @@ PointerSample IslandApp::sample() {
 }
 
 void IslandApp::pointerMoved() {
-    if (controller_ && !steppedAside_) controller_->pointerMoved(sample());
+    if (!controller_) return;
+    const PointerSample now = sample();
+    if (steppedAside_ && !isOnAnotherScreen(now)) return;
+    controller_->pointerMoved(now);
+}
+
+bool IslandApp::isOnAnotherScreen(const PointerSample& now) const {
+    // Hidden behind a full-screen window, the island ignores the pointer on its own screen; a
+    // move to another screen takes it there, where it may be seen.
+    const std::optional<ScreenFrame>& current = controller_->currentScreen();
+    if (!current) return false;
+    std::vector<Rect> frames;
+    for (const ScreenFrame& screen : now.screens) frames.push_back(screen.frame);
+    const std::size_t under = ScreenChoice::screenUnderPointer(
+        frames, now.position, ScreenChoice::pinnedScreen(), now.primary);
+    return under < now.screens.size() && now.screens[under].id != current->id;
 }
 
 void IslandApp::screensChanged() {
@@ -329,6 +345,11 @@ void IslandApp::updateMetrics(const NotchMetrics& metrics) {
 void IslandApp::placePanel(const Rect& screen) {
     panel_->placeOn(QRect(static_cast<int>(screen.x), static_cast<int>(screen.y),
                           static_cast<int>(screen.width), static_cast<int>(screen.height)));
+    // A hidden widget keeps a new place to itself until it is shown, but whether a full-screen
+    // window covers the island is asked of the server: tell the server now.
+    if (!panel_->isVisible() && panel_->windowHandle() != nullptr) {
+        panel_->windowHandle()->setGeometry(panel_->geometry());
+    }
     if (desktop_) desktop_->recheckFullScreen();
 }
 

@@ -79,6 +79,7 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     void followDesktop();
     void keepOnTop();
     void stepAsideForFullScreen();
+    bool isOnAnotherScreen(const PointerSample& now) const;
     void applyForcedSelection();
 
     std::unique_ptr<IslandModel> model_;

@@ -8,7 +8,7 @@ binary=$(realpath "$1")
 source "$(dirname "$0")/e2e_lib.sh"
 # On the way out, a failure also shows what the island said.
 trap '[[ -s $scratch/island.err ]] && sed "s/^/island: /" "$scratch/island.err"; e2e_cleanup' EXIT
-e2e_require Xvfb openbox xcompmgr xte xdotool xwininfo xprop xsetroot xev import convert
+e2e_require Xvfb openbox xcompmgr xte xdotool xwininfo xprop xsetroot xev xrandr import convert
 
 mkdir -p "$scratch/claude" "$scratch/codex" "$scratch/runtime" "$scratch/config"
 chmod 700 "$scratch/runtime"
@@ -100,6 +100,28 @@ wait_until 5 "the island steps aside for it" unmapped
 xte 'keydown Alt_L' 'key F11' 'keyup Alt_L'
 wait_until 5 "and is back when full-screen ends" viewable
 wait_until 5 "drawn again" body_is_black
+
+# Two monitors: full-screen on the left one hides the island there, and the pointer moving to
+# the right one brings it back there (960 + 480 - 273 = 1167).
+island_x() { xwininfo -id "$wid" | awk '/Absolute upper-left X/ {print $NF}'; }
+at_x() { [[ $(island_x) == "$1" ]]; }
+xrandr --setmonitor left 960/254x1080/286+0+0 screen >/dev/null 2>&1
+xrandr --setmonitor right 960/254x1080/286+960+0 none >/dev/null 2>&1
+xte 'mousemove 300 700' 'mousemove 301 701'
+wait_until 5 "the island follows the pointer to the left monitor" at_x 207
+xte 'keydown Alt_L' 'key F11' 'keyup Alt_L'
+wait_until 10 "the window goes full-screen on the left monitor" is_fullscreen
+wait_until 5 "the island steps aside there" unmapped
+xte 'mousemove 1400 700' 'mousemove 1401 701'
+wait_until 5 "the pointer on the right monitor brings it back there" at_x 1167
+wait_until 5 "shown" viewable
+xte 'keydown Alt_L' 'key F11' 'keyup Alt_L'
+not_fullscreen() { ! is_fullscreen; }
+wait_until 10 "full-screen ends" not_fullscreen
+xrandr --delmonitor left >/dev/null 2>&1
+xrandr --delmonitor right >/dev/null 2>&1
+xte 'mousemove 960 900' 'mousemove 961 901'
+wait_until 5 "one monitor again, the island in the middle" at_x 687
 
 # ---- The window manager restarts and maps its frames anew, on top ----
 reframed() { grep -c ReparentNotify "$scratch/beneath.log"; }
