@@ -86,6 +86,18 @@ TEST(SingleInstance, OneIslandPerDisplayWhateverTheDisplayIsCalled) {
         EXPECT_TRUE(fallback.isFirst());
         EXPECT_EQ(fallback.lockFile().parent_path(), "/tmp/wrenisland-" + std::to_string(getuid()));
         EXPECT_FALSE(SingleInstance("wren-test-" + std::to_string(getpid()), dir).isFirst());
+        std::filesystem::remove(fallback.lockFile());
+    }
+
+    // Another user's folder is never used, even when it looks private.
+    if (::geteuid() == 0) {
+        testing::TempDir foreign;
+        ::chmod(foreign.path().c_str(), 0700);
+        ASSERT_EQ(::chown(foreign.path().c_str(), 65534, 65534), 0);
+        const SingleInstance elsewhere("wren-test-" + std::to_string(getpid()),
+                                       foreign.path().c_str());
+        EXPECT_NE(elsewhere.lockFile().parent_path(), foreign.path());
+        std::filesystem::remove(elsewhere.lockFile());
     }
 
     // Something else where the lock file belongs: no hang, and the island still starts.
