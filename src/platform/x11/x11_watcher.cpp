@@ -38,12 +38,17 @@ xcb_atom_t intern(xcb_connection_t* c, std::string_view name) {
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
-// The root of the screen in $DISPLAY, the one Qt opened.
-xcb_window_t defaultRoot(xcb_connection_t* c) {
+// The screen number in $DISPLAY, the one Qt opened.
+int defaultScreen() {
     int screen = 0;
     char* host = nullptr;
     int display = 0;
-    if (xcb_parse_display(nullptr, &host, &display, &screen) != 0) std::free(host);
+    if (xcb_parse_display(nullptr, &host, &display, &screen) == 0) return 0;
+    std::free(host);
+    return screen;
+}
+
+xcb_window_t rootOf(xcb_connection_t* c, int screen) {
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
     for (int i = 0; i < screen && it.rem > 1; ++i) xcb_screen_next(&it);
     return it.data != nullptr ? it.data->root : xcb_window_t{XCB_WINDOW_NONE};
@@ -57,11 +62,8 @@ class X11Watcher final : public DesktopWatcher, private QAbstractNativeEventFilt
   public:
     X11Watcher(xcb_connection_t* c, QWindow* island, uint8_t xfixesEvent, QObject* parent)
         : DesktopWatcher(parent), c_(c), island_(island), xfixesEvent_(xfixesEvent) {
-        root_ = defaultRoot(c);
-        int screen = 0;
-        char* host = nullptr;
-        int display = 0;
-        if (xcb_parse_display(nullptr, &host, &display, &screen) != 0) std::free(host);
+        const int screen = defaultScreen();
+        root_ = rootOf(c, screen);
         cmAtom_ = intern(c, "_NET_WM_CM_S" + std::to_string(screen));
         activeAtom_ = intern(c, "_NET_ACTIVE_WINDOW");
         stateAtom_ = intern(c, "_NET_WM_STATE");
