@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xdg-utils
   xvfb xcompmgr openbox i3-wm trayer xautomation xdotool x11-utils x11-xserver-utils imagemagick
+  sway xwayland foot grim libwayland-dev
   clang libclang-rt-14-dev python3
   dpkg-dev desktop-file-utils appstream
 )

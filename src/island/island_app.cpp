@@ -108,15 +108,25 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
     if (pinnedOpen) return;  // open for good: nothing to follow
     connect(monitor_.get(), &PointerMonitor::moved, this, &IslandApp::pointerMoved);
     monitor_->start();
-    connect(panel_.get(), &IslandPanel::pointerEntered, this, &IslandApp::pointerMoved);
-    connect(panel_.get(), &IslandPanel::pointerLeft, this, [this, seesPointer] {
-        if (seesPointer) {
+    if (seesPointer) {
+        connect(panel_.get(), &IslandPanel::pointerEntered, this, &IslandApp::pointerMoved);
+        connect(panel_.get(), &IslandPanel::pointerLeft, this, &IslandApp::pointerMoved);
+        pointerMoved();  // the pointer may already rest where the island appears
+        return;
+    }
+    // The pointer is seen only over our windows: leaving them is the pointer leaving, whatever
+    // position is read afterwards, and until it first enters, where it is is not known.
+    connect(panel_.get(), &IslandPanel::pointerEntered, this,
+            [this] { controller_->pointerEntered(sample()); });
+    connect(panel_.get(), &IslandPanel::pointerLeft, this, [this] {
+        // Onto our own menu, the X server still sees the pointer: its position stays current.
+        if (QApplication::activePopupWidget() != nullptr) {
             pointerMoved();
         } else {
             controller_->pointerLeft();
         }
     });
-    pointerMoved();  // the pointer may already rest where the island appears
+    controller_->pointerLeft();
 }
 
 bool IslandApp::eventFilter(QObject* watched, QEvent* event) {

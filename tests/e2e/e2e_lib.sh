@@ -16,6 +16,8 @@ e2e_cleanup() {
     rm -rf "$scratch"
 }
 trap e2e_cleanup EXIT
+# A test runner's time limit sends TERM: end through the EXIT trap so nothing is left running.
+trap 'exit 1' TERM INT
 
 # e2e_require tool... — skips the whole test (exit 77) when a tool is missing.
 e2e_require() {
@@ -28,7 +30,8 @@ e2e_require() {
     done
 }
 
-# e2e_spawn cmd args... — starts a background process that is killed when the script ends.
+# e2e_spawn cmd args... — starts a background process that is killed when the script ends. Give
+# it a program, not a shell function: a function runs in a subshell whose children outlive it.
 e2e_spawn() {
     "$@" &
     e2e_last_pid=$!
@@ -36,11 +39,15 @@ e2e_spawn() {
 }
 
 # wait_until SECONDS "what" cmd args... — polls every 50 ms; stops the script when time runs out.
+# SECONDS may have a fraction (0.5).
 wait_until() {
     local limit=$1 what=$2
     shift 2
+    local whole=${limit%.*} fraction=0
+    [[ $limit == *.* ]] && fraction=${limit#*.}
+    fraction=$(printf '%-9s' "$fraction" | tr ' ' 0)
     local deadline
-    deadline=$(($(date +%s%N) + limit * 1000000000))
+    deadline=$(($(date +%s%N) + ${whole:-0} * 1000000000 + 10#$fraction))
     until "$@"; do
         if (($(date +%s%N) >= deadline)); then
             echo "FAIL $what (not within $limit s)"
