@@ -277,13 +277,30 @@ void IslandApp::stepAsideForFullScreen() {
     if (aside == steppedAside_) return;
     steppedAside_ = aside;
     if (aside) {
-        // Hidden, it takes no input: let an open island close as if the pointer had left.
-        if (controller_) controller_->pointerLeft();
-        panel_->hide();
+        panel_->hide();  // and so it takes no input
+        letGoOfThePointer();
     } else {
         panel_->show();
         desktop_->raiseIsland();
+        // Where the pointer is seen everywhere, it may have moved on while the island was away.
+        if (monitor_ && monitor_->kind() != PointerMonitor::Kind::none) pointerMoved();
     }
+}
+
+void IslandApp::letGoOfThePointer() {
+    if (!controller_ || !monitor_) return;
+    if (monitor_->kind() == PointerMonitor::Kind::none) {
+        controller_->pointerLeft();  // seen only over the island, which it has now left
+        return;
+    }
+    // One step as if the pointer were in the far corner of the island's screen: an open island
+    // closes after the grace and the poll stops, though the pointer may rest where it was.
+    const std::optional<ScreenFrame>& current = controller_->currentScreen();
+    if (!current) return;
+    PointerSample away = sample();
+    away.position = Point{current->frame.x + current->frame.width - 1,
+                          current->frame.y + current->frame.height - 1};
+    controller_->pointerMoved(away);
 }
 
 void IslandApp::watchScreen(QScreen* screen) {

@@ -80,6 +80,7 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     void keepOnTop();
     void stepAsideForFullScreen();
     bool isOnAnotherScreen(const PointerSample& now) const;
+    void letGoOfThePointer();
     void applyForcedSelection();
 
     std::unique_ptr<IslandModel> model_;

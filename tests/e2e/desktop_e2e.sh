@@ -100,6 +100,12 @@ wait_until 5 "the island steps aside for it" unmapped
 xte 'keydown Alt_L' 'key F11' 'keyup Alt_L'
 wait_until 5 "and is back when full-screen ends" viewable
 wait_until 5 "drawn again" body_is_black
+open_is_black() { [[ $(pixel 960 120) == "#000000" ]]; }
+open_not_black() { [[ $(pixel 960 120) != "#000000" ]]; }
+xte 'mousemove 960 30' 'mousemove 961 31'
+wait_until 5 "resting on it opens it again" open_is_black
+xte 'mousemove 960 900' 'mousemove 961 901'
+wait_until 5 "and leaving closes it" open_not_black
 
 # Two monitors: full-screen on the left one hides the island there, and the pointer moving to
 # the right one brings it back there (960 + 480 - 273 = 1167).
