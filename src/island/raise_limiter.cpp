@@ -10,8 +10,8 @@ double RaiseLimiter::waitBeforeRaise(double now) const {
 }
 
 void RaiseLimiter::raised(double now) {
-    const bool inARow = raisedBefore_ && now - lastRaise_ < kQuiet;
-    wait_ = inARow ? std::min(wait_ * 2, kLongestWait) : kFirstWait;
+    const bool pushedBack = raisedBefore_ && now - lastRaise_ < wait_ + kPushedBack;
+    wait_ = pushedBack ? std::min(wait_ * 2, kLongestWait) : kFirstWait;
     raisedBefore_ = true;
     lastRaise_ = now;
 }

@@ -2,16 +2,17 @@
 
 namespace wren {
 
-/// When the island may raise itself above windows that came over it. The first raise happens
-/// at once; while raises keep coming, each must wait twice as long as the one before (from
-/// kFirstWait up to kLongestWait), so another window that also insists on being on top never
-/// locks the two into a raise loop. A quiet spell of kQuiet since the last raise starts over.
+/// When the island may raise itself above windows that came over it. A raise is allowed at once
+/// unless the island is being pushed back: a raise needed again within kPushedBack of the
+/// moment the last one was allowed means another window insists on being on top too, and then
+/// each wait is twice the one before (from kFirstWait up to kLongestWait), so the two never
+/// lock into a raise loop. A window manager restarting now and then is not pushing back.
 /// Time is seconds on any monotonic clock.
 class RaiseLimiter {
   public:
     static constexpr double kFirstWait = 0.25;
     static constexpr double kLongestWait = 30.0;
-    static constexpr double kQuiet = 2 * kLongestWait;
+    static constexpr double kPushedBack = 1.0;
 
     /// Seconds from `now` until a raise is allowed; 0 when it is allowed now.
     double waitBeforeRaise(double now) const;
