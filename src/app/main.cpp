@@ -12,6 +12,7 @@
 
 #include "island/island_app.h"
 #include "island/render_mode.h"
+#include "platform/clean_launch.h"
 #include "platform/desktop_session.h"
 #include "platform/quit_signals.h"
 #include "platform/single_instance.h"
@@ -43,7 +44,10 @@ int runIsland(int argc, char** argv, std::chrono::steady_clock::time_point proce
         // Qt 6.4 on Wayland can neither keep a window above panels nor let clicks through it,
         // so the island goes through XWayland there.
         const char* wayland = std::getenv("WAYLAND_DISPLAY");
-        if (wayland != nullptr && *wayland != '\0') setenv("QT_QPA_PLATFORM", "xcb", 1);
+        // Only for the island: the programs it starts get the user's value back.
+        if (wayland != nullptr && *wayland != '\0') {
+            wren::CleanLaunch::setForIsland("QT_QPA_PLATFORM", "xcb");
+        }
         if (!wren::DesktopSession::canConnectToX(toolkitValue(argc, argv, "display"))) {
             std::fprintf(stderr,
                          "wrenisland: no display to show the island on (DISPLAY or -display is "
@@ -53,9 +57,11 @@ int runIsland(int argc, char** argv, std::chrono::steady_clock::time_point proce
         }
     }
 
-    wren::SingleInstance instance;
+    const wren::SingleInstance instance(
+        wren::SingleInstance::keyFor(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY")),
+        std::getenv("XDG_RUNTIME_DIR"));
     if (!instance.isFirst()) {
-        std::fprintf(stderr, "wrenisland: already running for this user\n");
+        std::fprintf(stderr, "wrenisland: already running for this user on this display\n");
         return 0;
     }
 

@@ -4,17 +4,16 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
-#include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QPainter>
-#include <QPixmap>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWindow>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,6 +22,7 @@
 #include "machine/profile.h"
 #include "platform/autostart.h"
 #include "platform/desktop_session.h"
+#include "platform/desktop_watcher.h"
 #include "platform/pointer_monitor.h"
 #include "platform/program_paths.h"
 #include "views/island_view.h"
@@ -40,27 +40,13 @@ bool environmentIs(const char* name, const char* value) {
     return set != nullptr && std::strcmp(set, value) == 0;
 }
 
-// The menu-bar glyph "◗" drawn into an icon, light with a dark edge so it reads on light and
-// dark panels alike.
+// The application's own icon, at every size the packaging ships small enough for a tray.
 QIcon trayIcon() {
     QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        QFont font = QApplication::font();
-        font.setPixelSize(static_cast<int>(size * 0.9));
-        painter.setFont(font);
-        QPainterPath glyph;
-        glyph.addText(0, 0, font, QStringLiteral("\u25D7"));
-        const QRectF bounds = glyph.boundingRect();
-        glyph.translate(QPointF(size / 2.0, size / 2.0) - bounds.center());
-        painter.setPen(QPen(QColor(0, 0, 0, 150), std::max(1.0, size / 16.0)));
-        painter.setBrush(QColor::fromRgbF(0.98f, 0.97f, 0.94f));
-        painter.drawPath(glyph);
-        icon.addPixmap(pixmap);
+    for (int size : {16, 22, 24, 32, 48, 64, 128}) {
+        icon.addFile(
+            QStringLiteral(":/app/%1x%1/apps/io.github.wrenisland.WrenIsland.png").arg(size),
+            QSize(size, size));
     }
     return icon;
 }
@@ -78,6 +64,7 @@ IslandApp::~IslandApp() {
 }
 
 void IslandApp::start(std::future<MachineSnapshot> firstRead) {
+    settings_ = Settings::load(Settings::userPath());
     model_ = std::make_unique<IslandModel>();
     // The first frame shows real data, and the panel's height follows it.
     if (firstRead.valid()) {
@@ -94,8 +81,7 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
     const bool seesPointer = monitor_->kind() != PointerMonitor::Kind::none;
     panel_->setInputMode(seesPointer ? IslandPanel::InputMode::transparent
                                      : IslandPanel::InputMode::hitRectOnly);
-    panel_->setShapedToBody(QGuiApplication::platformName() == QLatin1String("xcb") &&
-                            !DesktopSession::hasCompositor());
+    followDesktop();
 
     const bool pinnedOpen = environmentIs("WRENISLAND_FORCE_OPEN", "1");
     IslandPort& port = *this;
@@ -107,8 +93,10 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
 
     buildMenu();
     if (Profile::enabled()) panel_->view().installEventFilter(this);
-    panel_->show();
-    panel_->raise();
+    if (!steppedAside_) {
+        panel_->show();
+        panel_->raise();
+    }
 
     for (QScreen* screen : QGuiApplication::screens()) watchScreen(screen);
     connect(qApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
@@ -185,6 +173,7 @@ void IslandApp::buildMenu() {
     caption->setEnabled(false);
     menu_->addSeparator();
     addStartAtLogin();
+    addShowOverFullScreen();
     QAction* quit = menu_->addAction(QStringLiteral("Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setShortcutVisibleInContextMenu(true);
@@ -195,6 +184,11 @@ void IslandApp::buildMenu() {
     tray_ = new QSystemTrayIcon(trayIcon(), this);
     tray_->setToolTip(QStringLiteral("WrenIsland"));
     tray_->setContextMenu(menu_);
+    // A left click opens the same menu, as on other Linux trays.
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason why) {
+                if (why == QSystemTrayIcon::Trigger) menu_->popup(QCursor::pos());
+            });
     tray_->show();
     panel_->setContextMenu([this](QPoint global) { menu_->popup(global); });
 }
@@ -229,6 +223,89 @@ void IslandApp::addStartAtLogin() {
     });
 }
 
+void IslandApp::addShowOverFullScreen() {
+    QAction* over = menu_->addAction(QStringLiteral("Show over full-screen windows"));
+    over->setCheckable(true);
+    over->setChecked(settings_.showOverFullScreen);
+    connect(over, &QAction::toggled, this, [this](bool on) {
+        settings_.showOverFullScreen = on;
+        saveSettings();
+        stepAsideForFullScreen();
+    });
+}
+
+void IslandApp::saveSettings() {
+    // A choice that cannot be written still holds until the island quits.
+    if (const auto error = settings_.save(Settings::userPath())) {
+        std::fprintf(stderr, "wrenisland: could not remember the choice: %s\n", error->c_str());
+    }
+}
+
+void IslandApp::followDesktop() {
+    desktop_ = DesktopWatcher::create(panel_->windowHandle(), this);
+    const bool onX11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    // Without a compositor translucent pixels show black: shape the window to the body then.
+    panel_->setShapedToBody(onX11 && !desktop_->hasCompositor());
+    connect(desktop_.get(), &DesktopWatcher::compositorChanged, this, [this, onX11](bool present) {
+        panel_->setShapedToBody(onX11 && !present);
+        panel_->update();
+    });
+
+    raiseLater_ = new QTimer(this);
+    raiseLater_->setSingleShot(true);
+    connect(raiseLater_, &QTimer::timeout, this, &IslandApp::keepOnTop);
+    connect(desktop_.get(), &DesktopWatcher::restacked, this, &IslandApp::keepOnTop);
+
+    connect(desktop_.get(), &DesktopWatcher::fullScreenChanged, this,
+            &IslandApp::stepAsideForFullScreen);
+    stepAsideForFullScreen();
+}
+
+void IslandApp::keepOnTop() {
+    if (steppedAside_ || !panel_->isVisible() || raiseLater_->isActive()) return;
+    if (desktop_->isTopmost()) return;
+    const double now =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    const double wait = raises_.waitBeforeRaise(now);
+    if (wait > 0) {
+        raiseLater_->start(static_cast<int>(wait * 1000) + 1);
+        return;
+    }
+    raises_.raised(now);
+    desktop_->raiseIsland();
+}
+
+void IslandApp::stepAsideForFullScreen() {
+    const bool aside = desktop_->isCoveredByFullScreen() && !settings_.showOverFullScreen;
+    if (aside == steppedAside_) return;
+    steppedAside_ = aside;
+    if (aside) {
+        panel_->hide();  // and so it takes no input
+        letGoOfThePointer();
+    } else {
+        panel_->show();
+        desktop_->raiseIsland();
+        // Where the pointer is seen everywhere, it may have moved on while the island was away.
+        if (monitor_ && monitor_->kind() != PointerMonitor::Kind::none) pointerMoved();
+    }
+}
+
+void IslandApp::letGoOfThePointer() {
+    if (!controller_ || !monitor_) return;
+    if (monitor_->kind() == PointerMonitor::Kind::none) {
+        controller_->pointerLeft();  // seen only over the island, which it has now left
+        return;
+    }
+    // One step as if the pointer were in the far corner of the island's screen: an open island
+    // closes after the grace and the poll stops, though the pointer may rest where it was.
+    const std::optional<ScreenFrame>& current = controller_->currentScreen();
+    if (!current) return;
+    PointerSample away = sample();
+    away.position = Point{current->frame.x + current->frame.width - 1,
+                          current->frame.y + current->frame.height - 1};
+    controller_->pointerMoved(away);
+}
+
 void IslandApp::watchScreen(QScreen* screen) {
     connect(screen, &QScreen::geometryChanged, this, &IslandApp::screensChanged,
             Qt::UniqueConnection);
@@ -252,7 +329,22 @@ PointerSample IslandApp::sample() {
 }
 
 void IslandApp::pointerMoved() {
-    if (controller_) controller_->pointerMoved(sample());
+    if (!controller_) return;
+    const PointerSample now = sample();
+    if (steppedAside_ && !isOnAnotherScreen(now)) return;
+    controller_->pointerMoved(now);
+}
+
+bool IslandApp::isOnAnotherScreen(const PointerSample& now) const {
+    // Hidden behind a full-screen window, the island ignores the pointer on its own screen; a
+    // move to another screen takes it there, where it may be seen.
+    const std::optional<ScreenFrame>& current = controller_->currentScreen();
+    if (!current) return false;
+    std::vector<Rect> frames;
+    for (const ScreenFrame& screen : now.screens) frames.push_back(screen.frame);
+    const std::size_t under = ScreenChoice::screenUnderPointer(
+        frames, now.position, ScreenChoice::pinnedScreen(), now.primary);
+    return under < now.screens.size() && now.screens[under].id != current->id;
 }
 
 void IslandApp::screensChanged() {
@@ -283,6 +375,12 @@ void IslandApp::updateMetrics(const NotchMetrics& metrics) {
 void IslandApp::placePanel(const Rect& screen) {
     panel_->placeOn(QRect(static_cast<int>(screen.x), static_cast<int>(screen.y),
                           static_cast<int>(screen.width), static_cast<int>(screen.height)));
+    // A hidden widget keeps a new place to itself until it is shown, but whether a full-screen
+    // window covers the island is asked of the server: tell the server now.
+    if (!panel_->isVisible() && panel_->windowHandle() != nullptr) {
+        panel_->windowHandle()->setGeometry(panel_->geometry());
+    }
+    if (desktop_) desktop_->recheckFullScreen();
 }
 
 void IslandApp::setClickable(bool clickable) {

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "island/island_controller.h"
+#include "island/raise_limiter.h"
 #include "machine/machine_snapshot.h"
+#include "platform/settings.h"
 
 class QMenu;
 class QScreen;
@@ -18,6 +20,7 @@ class QTimer;
 
 namespace wren {
 
+class DesktopWatcher;
 class IslandModel;
 class IslandPanel;
 class PointerMonitor;
@@ -70,12 +73,25 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     void watchScreen(QScreen* screen);
     void buildMenu();
     void addStartAtLogin();
+    void addShowOverFullScreen();
+    void saveSettings();
+    /// Follows the compositor, the stacking and full-screen windows.
+    void followDesktop();
+    void keepOnTop();
+    void stepAsideForFullScreen();
+    bool isOnAnotherScreen(const PointerSample& now) const;
+    void letGoOfThePointer();
     void applyForcedSelection();
 
     std::unique_ptr<IslandModel> model_;
     std::unique_ptr<IslandPanel> panel_;
     std::unique_ptr<IslandController> controller_;
     std::unique_ptr<PointerMonitor> monitor_;
+    std::unique_ptr<DesktopWatcher> desktop_;
+    Settings settings_;
+    RaiseLimiter raises_;
+    QTimer* raiseLater_ = nullptr;
+    bool steppedAside_ = false;  // hidden while a full-screen window is in front
     QTimer* poll_;
     QMenu* menu_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;

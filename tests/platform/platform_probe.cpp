@@ -2,6 +2,7 @@
 // quit signals) or on a real X server, and talks to the test one line at a time: commands on
 // stdin, reports on stdout. It exits when stdin closes, so it never outlives the test.
 //
+//   platform_probe instance <key> <runtime dir>   prints "first <0|1>", holds it until stdin closes
 //   platform_probe quit      prints "ready", then "quit <signal>" and exits 0 on SIGTERM/SIGINT
 //   platform_probe session   prints "kind <kind>" and "started <0|1>", then "moved <x> <y>" on
 //                            every moved(); commands: "compositor" -> "compositor <0|1>";
@@ -28,6 +29,7 @@
 #include "platform/desktop_session.h"
 #include "platform/pointer_monitor.h"
 #include "platform/quit_signals.h"
+#include "platform/single_instance.h"
 
 namespace {
 
@@ -156,10 +158,21 @@ int runSession(int argc, char** argv) {
 
 }  // namespace
 
+int runInstance(int argc, char** argv) {
+    if (argc < 4) return 2;
+    const wren::SingleInstance instance(argv[2], argv[3]);
+    say(QStringLiteral("first %1").arg(instance.isFirst() ? 1 : 0));
+    char ignored[64];
+    while (::read(STDIN_FILENO, ignored, sizeof ignored) > 0) {
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (mode == "instance") return runInstance(argc, argv);
     if (mode == "quit") return runQuit(argc, argv);
     if (mode == "session") return runSession(argc, argv);
-    std::fputs("usage: platform_probe quit|session\n", stderr);
+    std::fputs("usage: platform_probe instance|quit|session\n", stderr);
     return 2;
 }
