@@ -20,6 +20,7 @@ namespace wren {
 
 class IslandModel;
 class IslandPanel;
+class LiveIsland;
 class PointerMonitor;
 class QuitSignals;
 
@@ -75,6 +76,7 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     std::unique_ptr<IslandModel> model_;
     std::unique_ptr<IslandPanel> panel_;
     std::unique_ptr<IslandController> controller_;
+    std::unique_ptr<LiveIsland> live_;
     std::unique_ptr<PointerMonitor> monitor_;
     QTimer* poll_;
     QMenu* menu_ = nullptr;
