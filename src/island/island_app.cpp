@@ -28,8 +28,8 @@
 #include "platform/pointer_monitor.h"
 #include "views/context_views.h"
 #include "views/island_view.h"
-#include "views/session_entry.h"
 #include "views/session_detail.h"
+#include "views/session_entry.h"
 #include "widget/row_actions.h"
 #include "widget/strict_decimal.h"
 

@@ -33,8 +33,8 @@ IslandPanel::IslandPanel(IslandModel& model, QWidget* parent)
     // Rows that come or go after start-up must not be cut off: the window follows the list,
     // keeping its top centre.
     connect(&model_, &IslandModel::openHeightChanged, this, [this] {
-        resize(width(), static_cast<int>(
-                            IslandGeometry::panelHeight(model_.widget().sessions().size())));
+        resize(width(),
+               static_cast<int>(IslandGeometry::panelHeight(model_.widget().sessions().size())));
     });
 }
 

@@ -105,9 +105,10 @@ void WrenContextStrip::paintEvent(QPaintEvent*) {
         paintSampleNotice(painter, layout_, left, right, column, 0.4, this);
     } else {
         const QFont& f = Style::font(Face::mono, 10, QFont::Medium, false, this);
-        Style::drawLine(painter, QRectF(left, 0, column, band),
-                        qt(TokenFormat::shortForm(widget_.tokensToday())) + QStringLiteral(" today"),
-                        f, Style::cream(0.4));
+        Style::drawLine(
+            painter, QRectF(left, 0, column, band),
+            qt(TokenFormat::shortForm(widget_.tokensToday())) + QStringLiteral(" today"), f,
+            Style::cream(0.4));
         paintActivityGroup(painter, QRectF(right - column, 0, column, band), widget_, 0.4, this);
     }
 

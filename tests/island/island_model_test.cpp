@@ -1,14 +1,14 @@
 #include "island/island_model.h"
 
-#include "island/island_geometry.h"
-#include "island/island_panel.h"
-
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QTest>
 #include <atomic>
 #include <memory>
+
+#include "island/island_geometry.h"
+#include "island/island_panel.h"
 
 namespace wren {
 namespace {
@@ -103,12 +103,13 @@ TEST(IslandModel, TheWindowFollowsTheNumberOfRows) {
     QSignalSpy height(&model, &IslandModel::openHeightChanged);
     const auto snapshotOf = [](int rows) {
         MachineSnapshot snapshot;
-        for (int i = 0; i < rows; ++i) snapshot.sessions.push_back(session("r" + std::to_string(i), i));
+        for (int i = 0; i < rows; ++i)
+            snapshot.sessions.push_back(session("r" + std::to_string(i), i));
         return snapshot;
     };
 
     model.widget().refreshNow(snapshotOf(2));
-    const int afterTwo = height.count();
+    const qsizetype afterTwo = height.count();
     EXPECT_GE(afterTwo, 1);
     EXPECT_EQ(panel.height(), static_cast<int>(IslandGeometry::panelHeight(2)));
     model.widget().refreshNow(snapshotOf(2));

@@ -200,8 +200,8 @@ TEST_F(IslandViewTest, SamplesAreLabelledAndTheirButtonsOnlySaySo) {
     WrenContextWidget::Options options;
     options.reader = [] { return MachineSnapshot{}; };
     options.clock = [] { return instantFromUnix(testing::kNow); };
-    options.setup = ContextModel::Setup{LocalCalendar("UTC"), std::nullopt,
-                                        {session("a", 5, 1000), session("b", 10, 2000)}};
+    options.setup = ContextModel::Setup{
+        LocalCalendar("UTC"), std::nullopt, {session("a", 5, 1000), session("b", 10, 2000)}};
     view_.reset();
     model_ = std::make_unique<IslandModel>(std::move(options));
     model().widget().refreshNow();

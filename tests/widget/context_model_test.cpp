@@ -341,10 +341,7 @@ TEST(ContextModel, NextClockChangeIsTheEarliestShownTextChange) {
         // An older session leaving the two-hour window changes the active count.
         {"active count", {session("a", now - 60), session("b", now - 7190)}, false, now + 10},
         // Late in the day with hour-old sessions, the next change may be midnight.
-        {"midnight",
-         {session("a", kJune16Midnight - 2.5 * 3600 - 1200)},
-         false,
-         kJune16Midnight},
+        {"midnight", {session("a", kJune16Midnight - 2.5 * 3600 - 1200)}, false, kJune16Midnight},
     };
     for (const auto& c : cases) {
         ContextModel m = model();

@@ -93,19 +93,33 @@ TEST(RelativeTime, NextChangeIsWhenTheTextChanges) {
         Instant date;
         double later;  // seconds from the date to now
     } cases[] = {
-        {kNow, 0},          {kNow, 30},           {kNow, -600},  // "just now", also ahead
-        {kNow, 60},         {kNow, 61.5},         {kNow, 299},   {kNow, 3599.5},
-        {kNow, 3600},       {kNow, 5400},         {kNow, 86'399},
-        {kNow, 86'400 + 7}, {kNow, 6.5 * 86'400}, {kNow, 7 * 86'400},
-        {kNow, 27 * 86'400}, {kNow, 200 * 86'400}, {kNow, 400 * 86'400},
-        {springNight, 3600}, {springNight, 23 * 3600}, {springNight, 86'400 - 60},
-        {january31, 28 * 86'400}, {january31, 29.5 * 86'400},
+        {kNow, 0},
+        {kNow, 30},
+        {kNow, -600},  // "just now", also ahead
+        {kNow, 60},
+        {kNow, 61.5},
+        {kNow, 299},
+        {kNow, 3599.5},
+        {kNow, 3600},
+        {kNow, 5400},
+        {kNow, 86'399},
+        {kNow, 86'400 + 7},
+        {kNow, 6.5 * 86'400},
+        {kNow, 7 * 86'400},
+        {kNow, 27 * 86'400},
+        {kNow, 200 * 86'400},
+        {kNow, 400 * 86'400},
+        {springNight, 3600},
+        {springNight, 23 * 3600},
+        {springNight, 86'400 - 60},
+        {january31, 28 * 86'400},
+        {january31, 29.5 * 86'400},
     };
     const Seconds ms(0.001);
     for (const auto& c : cases) {
         const Instant now = c.date + Seconds(c.later);
-        const std::string context = std::to_string(c.later) + " s after " +
-                                    std::to_string(unixSeconds(c.date));
+        const std::string context =
+            std::to_string(c.later) + " s after " + std::to_string(unixSeconds(c.date));
 
         const std::optional<Instant> longNext = berlin.nextChange(c.date, now);
         ASSERT_TRUE(longNext) << context;
