@@ -98,8 +98,13 @@ int run(std::FILE* out, std::FILE* err, const std::vector<std::filesystem::path>
         double wait = (boundary - now).count() + kClockMarginSeconds;
         wait = std::min(wait, readAt - steadySeconds());
 
-        // Standard output with no events asked: only its reader going away is reported.
-        pollfd fds[3] = {{watch.fd(), POLLIN, 0}, {signals, POLLIN, 0}, {::fileno(out), 0, 0}};
+        // While a paced read is due, more lines change nothing (the kernel merges their events
+        // and the read covers them), so the watch is not listened to until then. Standard output
+        // with no events asked: only its reader going away is reported.
+        const bool listening = readAt == kNever;
+        pollfd fds[3] = {{listening ? watch.fd() : -1, POLLIN, 0},
+                         {signals, POLLIN, 0},
+                         {::fileno(out), 0, 0}};
         const int ready = ::poll(fds, 3, timeoutMs(wait));
         if (ready < 0 && errno != EINTR) {
             std::fprintf(err, "wrenisland: %s\n", std::strerror(errno));
@@ -114,6 +119,7 @@ int run(std::FILE* out, std::FILE* err, const std::vector<std::filesystem::path>
         }
         if (steadySeconds() >= readAt) {
             readAt = kNever;
+            watch.drain();  // covered by this read; new folders get watched
             const double at = steadySeconds();
             if (pacer.due(at)) {
                 snapshot = readSnapshot();

@@ -61,7 +61,12 @@ LiveIsland::~LiveIsland() = default;
 
 void LiveIsland::onWatchReadable() {
     if (!watch_->drain()) return;
-    if (const std::optional<double> delay = pacer_.changed(steadySeconds())) schedule(*delay);
+    const std::optional<double> delay = pacer_.changed(steadySeconds());
+    if (!delay) return;
+    schedule(*delay);
+    // Until the paced read, more lines change nothing: the kernel merges their events, and the
+    // read covers them. So an agent writing ten lines a second does not wake us ten times.
+    if (*delay > 0) notifier_->setEnabled(false);
 }
 
 void LiveIsland::schedule(double delaySeconds) {
@@ -69,6 +74,11 @@ void LiveIsland::schedule(double delaySeconds) {
 }
 
 void LiveIsland::onPacerDue() {
+    if (notifier_ != nullptr && !notifier_->isEnabled()) {
+        // What arrived meanwhile is read by this snapshot; new folders are watched first.
+        watch_->drain();
+        notifier_->setEnabled(true);
+    }
     WrenContextWidget& widget = model_.widget();
     if (widget.isRefreshing()) {
         // A read started before this change may have missed it: read again once it is in.
