@@ -102,9 +102,8 @@ int run(std::FILE* out, std::FILE* err, const std::vector<std::filesystem::path>
         // and the read covers them), so the watch is not listened to until then. Standard output
         // with no events asked: only its reader going away is reported.
         const bool listening = readAt == kNever;
-        pollfd fds[3] = {{listening ? watch.fd() : -1, POLLIN, 0},
-                         {signals, POLLIN, 0},
-                         {::fileno(out), 0, 0}};
+        pollfd fds[3] = {
+            {listening ? watch.fd() : -1, POLLIN, 0}, {signals, POLLIN, 0}, {::fileno(out), 0, 0}};
         const int ready = ::poll(fds, 3, timeoutMs(wait));
         if (ready < 0 && errno != EINTR) {
             std::fprintf(err, "wrenisland: %s\n", std::strerror(errno));

@@ -157,9 +157,8 @@ std::vector<SessionSummary> readAll(const std::vector<ReadRequest>& requests) {
                 }
             }
         }
-        parallelFor(misses.size(), [&](std::size_t m) {
-            slots[misses[m]] = read(requests[misses[m]]);
-        });
+        parallelFor(misses.size(),
+                    [&](std::size_t m) { slots[misses[m]] = read(requests[misses[m]]); });
         {
             const std::lock_guard lock(cache.mutex);
             cache.lastReads = misses.size();
