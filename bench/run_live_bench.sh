@@ -38,10 +38,11 @@ find "$CORPUS" -type f -name '*.jsonl' -exec cat {} + > /dev/null  # warm the pa
 export CLAUDE_CONFIG_DIR=$CORPUS/claude CODEX_HOME=$CORPUS/codex
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM WRENISLAND_FORCE_OPEN WRENISLAND_DUMP
 # The agent writes to the newest Claude transcript (the one the island shows first).
-target=$(ls -t "$CORPUS"/claude/projects/*/*.jsonl | head -1)
+target=$(find "$CORPUS/claude/projects" -name '*.jsonl' -printf '%T@ %p\n' | sort -n | tail -1 |
+    cut -d' ' -f2-)
 
 pids=()
-trap 'for p in "${pids[@]}"; do kill "$p" 2> /dev/null; done; wait 2> /dev/null; true' EXIT
+trap 'for p in "${pids[@]}"; do kill "$p" 2> /dev/null || true; done; wait 2> /dev/null || true' EXIT
 if [ -n "${DISPLAY_NUMBER:-}" ]; then
     export DISPLAY=:$DISPLAY_NUMBER
 else
@@ -83,6 +84,7 @@ fake_agent() {
 measure() {  # measure NAME PID ERRFILE [OUTFILE]
     local name=$1 pid=$2 errfile=$3 outfile=${4:-} s0 t0 r0 l0 cpu
     sleep 3  # start-up done
+    kill -0 "$pid" 2> /dev/null || { echo "$name did not keep running:" >&2; cat "$errfile" >&2; exit 1; }
     echo "== $name: idle for $IDLE_SECONDS s"
     s0=$(switches "$pid"); t0=$(ticks "$pid"); r0=$(grep -c "$REPORT" "$errfile" || true)
     sleep "$IDLE_SECONDS"
