@@ -22,9 +22,6 @@ class RefreshPacer {
     /// at `now`); false when the call came early, in which case changed() says when to retry.
     bool due(double now);
 
-    /// A snapshot started at `now` for another reason (the pointer): it counts towards the gap.
-    void started(double now) { lastStart_ = now; }
-
     /// A change is waiting for its snapshot.
     bool isPending() const { return pending_; }
 

@@ -86,7 +86,7 @@ TEST(TranscriptWatch, RootsThatAppearLaterAndBounds) {
 
     // However large the tree, the number of watches stays bounded, and the depth too.
     TempDir wide;
-    for (int i = 0; i < 40; ++i) fs::create_directories(wide / ("p" + std::to_string(i)));
+    for (int i = 0; i < 40; ++i) fs::create_directories(wide / std::to_string(i));
     fs::create_directories(wide / "a/b/c/d/e/f/g/h");
     TranscriptWatch bounded({wide.path()}, TranscriptWatch::Limits{16, 3});
     EXPECT_EQ(bounded.watchCount(), 16u);
@@ -157,13 +157,8 @@ TEST(RefreshPacer, OneSnapshotPerGapWhileAnAgentWritesAndNoneWhenQuiet) {
     const int afterBurst = snapshots;
     advanceTo(10'000);
     EXPECT_EQ(snapshots, afterBurst) << "nothing without a change";
-
-    // A snapshot the pointer asked for counts towards the gap.
-    pacer.started(20'000);
-    change(20'000.5);
-    EXPECT_EQ(snapshots, afterBurst);
-    advanceTo(20'002);
-    EXPECT_EQ(snapshots, afterBurst + 1);
+    change(10'000);
+    EXPECT_EQ(snapshots, afterBurst + 1) << "after a quiet spell, at once again";
 }
 
 }  // namespace
