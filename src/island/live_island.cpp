@@ -36,6 +36,8 @@ LiveIsland::LiveIsland(IslandModel& model, std::vector<std::filesystem::path> ro
       pacerTimer_(new QTimer(this)),
       clockTimer_(new QTimer(this)) {
     pacerTimer_->setSingleShot(true);
+    // A coarse timer may fire early, before the pace allows a read, and cost a second wake-up.
+    pacerTimer_->setTimerType(Qt::PreciseTimer);
     connect(pacerTimer_, &QTimer::timeout, this, &LiveIsland::onPacerDue);
     clockTimer_->setSingleShot(true);
     clockTimer_->setTimerType(Qt::PreciseTimer);
