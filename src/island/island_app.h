@@ -23,6 +23,7 @@ namespace wren {
 class DesktopWatcher;
 class IslandModel;
 class IslandPanel;
+class LiveIsland;
 class PointerMonitor;
 class QuitSignals;
 
@@ -86,6 +87,7 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     std::unique_ptr<IslandModel> model_;
     std::unique_ptr<IslandPanel> panel_;
     std::unique_ptr<IslandController> controller_;
+    std::unique_ptr<LiveIsland> live_;
     std::unique_ptr<PointerMonitor> monitor_;
     std::unique_ptr<DesktopWatcher> desktop_;
     Settings settings_;

@@ -36,6 +36,12 @@ IslandPanel::IslandPanel(IslandModel& model, QWidget* parent)
     connect(&model_, &IslandModel::expandedChanged, this, [this] {
         if (mode_ == InputMode::hitRectOnly) applyInput();
     });
+    // Rows that come or go after start-up must not be cut off: the window follows the list,
+    // keeping its top centre.
+    connect(&model_, &IslandModel::openHeightChanged, this, [this] {
+        resize(width(),
+               static_cast<int>(IslandGeometry::panelHeight(model_.widget().sessions().size())));
+    });
 }
 
 void IslandPanel::placeOn(const QRect& screen) {
