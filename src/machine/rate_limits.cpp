@@ -4,16 +4,25 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "machine/directory.h"
+#include "transcripts/iso8601.h"
 #include "transcripts/json_line.h"
 #include "transcripts/jsonl_reader.h"
+#include "transcripts/regular_file.h"
+#include "transcripts/transcript_window.h"
 
 namespace wren::RateLimitStore {
 namespace {
+
+// Claude Code's configuration also holds the user's project history, so it can be large; one
+// beyond this is not read at all rather than costing every refresh an unbounded read.
+constexpr std::uint64_t kConfigCap = 64u << 20;
 
 // Only the end of a transcript is read: the newest record is what matters.
 constexpr std::uint64_t kTailBytes = 524288;
@@ -59,6 +68,27 @@ std::optional<simdjson::dom::object> searchAt(simdjson::dom::element value, std:
     return std::nullopt;
 }
 
+// Whether the first member named `key`, depth first, holds null: a record that states there are
+// no figures.
+bool keyIsNull(simdjson::dom::element value, std::string_view key, std::size_t depth) {
+    if (depth >= json::kMaxDepth) return false;
+    simdjson::dom::object object;
+    if (value.get(object) == simdjson::SUCCESS) {
+        for (const auto field : object) {
+            if (field.key == key) return field.value.is_null();
+            if (keyIsNull(field.value, key, depth + 1)) return true;
+        }
+        return false;
+    }
+    simdjson::dom::array array;
+    if (value.get(array) == simdjson::SUCCESS) {
+        for (const auto element : array) {
+            if (keyIsNull(element, key, depth + 1)) return true;
+        }
+    }
+    return false;
+}
+
 // Any JSON number as a double; Booleans and texts are not numbers.
 std::optional<double> number(simdjson::dom::element value) {
     switch (value.type()) {
@@ -102,7 +132,8 @@ std::optional<std::filesystem::path> newestChild(const std::filesystem::path& di
 
 std::optional<simdjson::dom::object> lastObject(std::string_view key,
                                                 const std::filesystem::path& file,
-                                                json::LineParser& parser) {
+                                                json::LineParser& parser,
+                                                std::optional<Instant>* stamped, bool nullEnds) {
     const auto window = JSONLReader::tail(file, kTailBytes, 0);
     if (!window) return std::nullopt;
     std::string pattern;
@@ -113,7 +144,14 @@ std::optional<simdjson::dom::object> lastObject(std::string_view key,
         if (!json::contains(line, pattern)) continue;
         const auto root = parser.parse(*window, i);
         if (!root) continue;
-        if (auto found = search(*root, key)) return found;
+        if (auto found = search(*root, key)) {
+            simdjson::dom::object record;
+            if (stamped != nullptr && root->get(record) == simdjson::SUCCESS) {
+                *stamped = json::recordTime(record);
+            }
+            return found;
+        }
+        if (nullEnds && keyIsNull(*root, key, 0)) return std::nullopt;
     }
     return std::nullopt;
 }
@@ -138,16 +176,28 @@ std::optional<RateWindow> parseWindow(simdjson::dom::object object) {
 }
 
 std::optional<RateWindow> codexWindow(const std::filesystem::path& codexSessions) {
+    return codexLimits(codexSessions).primary;
+}
+
+CodexLimits codexLimits(const std::filesystem::path& codexSessions) {
     // sessions/<year>/<month>/<day>/<file>, each level chosen by modification time.
     std::optional<std::filesystem::path> at = codexSessions;
     for (int level = 0; level < 3 && at; ++level) at = newestChild(*at, true);
     if (at) at = newestChild(*at, false);
-    if (!at) return std::nullopt;
+    if (!at) return {};
     json::LineParser parser;
-    const auto limits = lastObject("rate_limits", *at, parser);
-    if (!limits) return std::nullopt;
-    const auto primary = json::objectMember(*limits, "primary");
-    return primary ? parseWindow(*primary) : std::nullopt;
+    std::optional<Instant> stamped;
+    // Codex writes "rate_limits": null when it has no figures: older ones are no longer true.
+    const auto limits = lastObject("rate_limits", *at, parser, &stamped, true);
+    if (!limits) return {};
+    CodexLimits found;
+    for (auto [name, slot] :
+         {std::pair{"primary", &found.primary}, std::pair{"secondary", &found.secondary}}) {
+        const auto object = json::objectMember(*limits, name);
+        if (object) *slot = parseWindow(*object);
+        if (*slot) (*slot)->asOf = stamped;
+    }
+    return found;
 }
 
 std::optional<RateWindow> claudeWindow(const std::filesystem::path& claudeProjects) {
@@ -155,8 +205,104 @@ std::optional<RateWindow> claudeWindow(const std::filesystem::path& claudeProjec
     const auto file = project ? newestChild(*project, false) : std::nullopt;
     if (!file) return std::nullopt;
     json::LineParser parser;
-    const auto limits = lastObject("rateLimits", *file, parser);
-    return limits ? parseWindow(*limits) : std::nullopt;
+    std::optional<Instant> stamped;
+    const auto limits = lastObject("rateLimits", *file, parser, &stamped);
+    auto window = limits ? parseWindow(*limits) : std::nullopt;
+    if (window) window->asOf = stamped;
+    return window;
+}
+
+std::vector<std::filesystem::path> claudeConfigFiles(const char* configDir,
+                                                     const std::filesystem::path& home) {
+    if (configDir != nullptr) return {std::filesystem::path(configDir) / ".claude.json"};
+    if (home.empty()) return {};
+    return {home / ".claude.json", home / ".claude" / ".claude.json"};
+}
+
+std::vector<RateWindow> parseClaudeCache(std::string_view document) {
+    using namespace simdjson;
+    ondemand::parser parser;
+    ondemand::document doc;
+    ondemand::object root, cache, buckets;
+    if (parser.iterate(document.data(), document.size(), document.size() + SIMDJSON_PADDING)
+            .get(doc) ||
+        doc.get_object().get(root) ||
+        root.find_field_unordered("cachedUsageUtilization").get_object().get(cache) ||
+        cache.find_field_unordered("utilization").get_object().get(buckets)) {
+        return {};
+    }
+    std::vector<RateWindow> windows;
+    for (auto field : buckets) {
+        std::string_view name;
+        if (field.unescaped_key().get(name)) return {};
+        const std::int64_t minutes = name == "five_hour"   ? kFiveHourMinutes
+                                     : name == "seven_day" ? kWeekMinutes
+                                                           : 0;
+        // A repeated bucket counts once, as its first appearance.
+        const bool seen = std::any_of(windows.begin(), windows.end(), [&](const RateWindow& w) {
+            return w.windowMinutes == minutes;
+        });
+        ondemand::object bucket;
+        if (minutes == 0 || seen || field.value().get_object().get(bucket)) continue;
+        double used = 0;
+        if (bucket.find_field_unordered("utilization").get_double().get(used) ||
+            !std::isfinite(used)) {
+            continue;
+        }
+        RateWindow window;
+        window.reportedPercent = used;
+        window.windowMinutes = minutes;
+        window.source = QuotaSource::cache;
+        std::string_view resets;
+        if (!bucket.find_field_unordered("resets_at").get_string().get(resets)) {
+            window.resetsAt = ISO8601::parseAny(resets);
+        }
+        windows.push_back(window);
+    }
+    // Read after the buckets: the on-demand parser finds a member wherever it stands.
+    double fetchedMs = 0;
+    if (!cache.find_field_unordered("fetchedAtMs").get_double().get(fetchedMs) &&
+        std::isfinite(fetchedMs)) {
+        for (RateWindow& window : windows) window.asOf = instantFromUnix(fetchedMs / 1000.0);
+    }
+    return windows;
+}
+
+std::vector<RateWindow> claudeCachedWindows(const std::vector<std::filesystem::path>& files) {
+    for (const std::filesystem::path& path : files) {
+        const auto file = RegularFile::open(path);
+        const auto size = file ? file->size() : std::nullopt;
+        if (!size || *size == 0 || *size > kConfigCap) continue;
+        PaddedBuffer buffer(static_cast<std::size_t>(*size));
+        std::size_t got = 0;
+        while (got < buffer.size()) {
+            const std::size_t read = file->readAt(got, buffer.data() + got, buffer.size() - got);
+            if (read == 0) break;
+            got += read;
+        }
+        // A file that shrank while being read is parsed as far as it came.
+        buffer.shrink(got);
+        auto windows = parseClaudeCache(buffer.view());
+        if (!windows.empty()) return windows;
+    }
+    return {};
+}
+
+std::vector<RateWindow> currentWindows(std::vector<RateWindow> windows, Instant now) {
+    std::erase_if(windows, [&](const RateWindow& w) { return w.resetsAt && *w.resetsAt <= now; });
+    return windows;
+}
+
+std::optional<RateWindow> bindingWindow(const std::vector<RateWindow>& windows) {
+    std::optional<RateWindow> best;
+    for (const RateWindow& w : windows) {
+        if (!std::isfinite(w.reportedPercent)) continue;
+        if (!best || w.reportedPercent > best->reportedPercent ||
+            (w.reportedPercent == best->reportedPercent && w.windowMinutes > best->windowMinutes)) {
+            best = w;
+        }
+    }
+    return best;
 }
 
 }  // namespace wren::RateLimitStore
