@@ -33,7 +33,8 @@ QColor tint(std::optional<double> remaining);
 std::vector<double> compositionWidths(const std::vector<ContextSegment>& segments,
                                       std::int64_t total, double width, double gap);
 
-/// "Claude 42% left": starts a new session in an agent, tinted by its remaining quota.
+/// "Claude 42% left · 5 h": starts a new session in an agent, tinted by what is left of the
+/// quota window that will stop it first.
 class AgentStartPill final : public PressablePart {
     Q_OBJECT
 
@@ -109,12 +110,15 @@ class SessionDetail final : public IslandPart {
     Q_OBJECT
 
   public:
-    static constexpr double kHeight = 97;
+    static constexpr double kHeight = 128;
 
     explicit SessionDetail(QWidget* parent = nullptr);
 
     void setSession(const SessionSummary& session, const RateWindows& windows,
                     const InstallState& installs);
+    /// Every known quota window, seen at `now`: each pill shows the one that stops its agent
+    /// first, and a column per agent lists them all with their resets.
+    void setQuotas(const QuotaWindows& quotas, Instant now);
     /// Shows `hint` (fading in) or, when absent, fades the shown one out.
     void setHint(const std::optional<Hint>& hint, const anim::Motion& motion);
     void setActions(std::function<void()> open, std::function<void(Agent)> start,
@@ -131,7 +135,15 @@ class SessionDetail final : public IslandPart {
     void layoutChildren();
     QString contextText() const;
 
+    void updatePills();
+
     SessionSummary session_;
+    RateWindows windows_;
+    QuotaWindows quotas_;
+    bool claudeInstalled_ = false;
+    bool codexInstalled_ = false;
+    // One column per agent with windows: its name (and the figures' age), then its windows.
+    std::vector<std::vector<QString>> quotaColumns_;
     AgentStartPill* claude_;
     AgentStartPill* codex_;
     SecondaryPill* save_;

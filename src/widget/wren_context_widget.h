@@ -11,6 +11,7 @@
 #include "machine/machine_snapshot.h"
 #include "transcripts/instant.h"
 #include "widget/context_model.h"
+#include "widget/finish_notice.h"
 
 namespace wren {
 
@@ -64,6 +65,15 @@ class WrenContextWidget final : public QObject {
     const InstallState& installs() const { return model_.installs(); }
     std::optional<SessionSummary> active() const { return model_.active(); }
     qint64 activeCount() const { return model_.activeCount(clock_()); }
+    /// Active sessions whose turn has finished: they wait for the user.
+    qint64 waitingCount() const { return wren::waitingCount(model_.sessions(), clock_()); }
+    /// Every current quota window of each agent (the windows above are one per agent).
+    const QuotaWindows& quotas() const { return model_.quotas(); }
+    /// Whether a session is working, finished or idle, by the widget's clock.
+    Activity activity(const SessionSummary& session) const {
+        return activityOf(session.turn, session.lastActivity, clock_());
+    }
+    Instant now() const { return clock_(); }
 
     /// Starts a background snapshot read unless one is in flight; returns at once.
     void refresh();
