@@ -9,7 +9,7 @@ packages=(
   libxcb1-dev libxcb-xinput-dev libxcb-shape0-dev
   fonts-dejavu-core fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev
-  xdg-utils
+  xdg-utils dbus-daemon
   xvfb xcompmgr trayer xautomation xdotool x11-utils x11-xserver-utils imagemagick
   clang libclang-rt-14-dev python3
   dpkg-dev desktop-file-utils appstream

@@ -22,8 +22,10 @@
 #include "island/island_panel.h"
 #include "machine/profile.h"
 #include "platform/autostart.h"
+#include "platform/desktop_notifier.h"
 #include "platform/desktop_session.h"
 #include "platform/pointer_monitor.h"
+#include "platform/settings.h"
 #include "views/island_view.h"
 #include "views/session_detail.h"
 #include "widget/row_actions.h"
@@ -174,6 +176,7 @@ void IslandApp::buildMenu() {
     caption->setEnabled(false);
     menu_->addSeparator();
     addStartAtLogin();
+    addNotifyWhenFinished();
     QAction* quit = menu_->addAction(QStringLiteral("Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setShortcutVisibleInContextMenu(true);
@@ -213,6 +216,49 @@ void IslandApp::addStartAtLogin() {
         const QSignalBlocker quiet(login);
         login->setChecked(!on);
         problem->setText(QStringLiteral("Could not change it: ") + QString::fromStdString(*error));
+    });
+}
+
+void IslandApp::addNotifyWhenFinished() {
+    const QString label = QStringLiteral("Notify when an agent finishes");
+    QAction* notify = menu_->addAction(label);
+    notify->setCheckable(true);
+    notifier_ = std::make_unique<DesktopNotifier>();
+    const std::filesystem::path file = Settings::userPath();
+    notifyWhenFinished_ = Settings::load(file).notifyWhenFinished;
+
+    // Where nothing can show a notification the item says why and stays off; a service may
+    // start later, so the bus is asked again each time the menu opens.
+    const auto follow = [this, notify, label] {
+        const std::optional<QString> reason = notifier_->unavailableReason();
+        const QSignalBlocker quiet(notify);
+        notify->setEnabled(!reason);
+        notify->setChecked(!reason && notifyWhenFinished_);
+        notify->setText(reason ? label + QStringLiteral(" (") + *reason + QStringLiteral(")")
+                               : label);
+    };
+    follow();
+    connect(menu_, &QMenu::aboutToShow, notify, follow);
+    connect(notify, &QAction::toggled, this, [this, file](bool on) {
+        notifyWhenFinished_ = on;
+        Settings settings = Settings::load(file);
+        settings.notifyWhenFinished = on;
+        // Not remembered when the file cannot be written; the choice still holds until quit.
+        settings.save(file);
+    });
+
+    WrenContextWidget& widget = model_->widget();
+    finishWatch_.update(widget.sessions(), widget.now());
+    connect(&widget, &WrenContextWidget::sessionsChanged, this, [this, &widget] {
+        const std::vector<SessionSummary> finished =
+            finishWatch_.update(widget.sessions(), widget.now());
+        if (!notifyWhenFinished_ || finished.empty() || notifier_->unavailableReason()) return;
+        for (const SessionSummary& session : finished) {
+            const FinishNotice notice = finishNotice(session);
+            notifier_->notify(
+                QString::fromStdString(notice.title), QString::fromStdString(notice.body),
+                [session] { RowActionHandlers::inBackground().open(session, [](HintChange) {}); });
+        }
     });
 }
 

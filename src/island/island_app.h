@@ -10,6 +10,7 @@
 
 #include "island/island_controller.h"
 #include "machine/machine_snapshot.h"
+#include "widget/finish_notice.h"
 
 class QMenu;
 class QScreen;
@@ -18,6 +19,7 @@ class QTimer;
 
 namespace wren {
 
+class DesktopNotifier;
 class IslandModel;
 class IslandPanel;
 class PointerMonitor;
@@ -70,6 +72,7 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     void watchScreen(QScreen* screen);
     void buildMenu();
     void addStartAtLogin();
+    void addNotifyWhenFinished();
     void applyForcedSelection();
 
     std::unique_ptr<IslandModel> model_;
@@ -82,6 +85,9 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     std::vector<ScreenFrame> screens_;  // filled by sample()
     std::map<TaskId, QPointer<QTimer>> tasks_;
     TaskId nextTask_ = 1;
+    std::unique_ptr<DesktopNotifier> notifier_;
+    FinishWatch finishWatch_;
+    bool notifyWhenFinished_ = false;
     std::chrono::steady_clock::time_point processStart_;
     bool firstFramePainted_ = false;
 };
