@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "machine/directory.h"
@@ -268,22 +270,72 @@ std::vector<RateWindow> parseClaudeCache(std::string_view document) {
     return windows;
 }
 
+namespace {
+
+// What identifies one version of a file without reading it.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modifiedSeconds = 0;
+    long modifiedNanos = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+std::optional<FileStamp> stampOf(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    return FileStamp{info.st_dev, info.st_ino, info.st_size,
+                     static_cast<std::int64_t>(info.st_mtim.tv_sec), info.st_mtim.tv_nsec};
+}
+
+std::vector<RateWindow> readCachedWindows(const std::filesystem::path& path) {
+    const auto file = RegularFile::open(path);
+    const auto size = file ? file->size() : std::nullopt;
+    if (!size || *size == 0 || *size > kConfigCap) return {};
+    PaddedBuffer buffer(static_cast<std::size_t>(*size));
+    std::size_t got = 0;
+    while (got < buffer.size()) {
+        const std::size_t read = file->readAt(got, buffer.data() + got, buffer.size() - got);
+        if (read == 0) break;
+        got += read;
+    }
+    // A file that shrank while being read is parsed as far as it came.
+    buffer.shrink(got);
+    return parseClaudeCache(buffer.view());
+}
+
+}  // namespace
+
 std::vector<RateWindow> claudeCachedWindows(const std::vector<std::filesystem::path>& files) {
+    // The configuration holds the user's whole project history (tens of MB take ~20 ms to
+    // parse), yet changes far less often than the island refreshes: each file's figures are
+    // kept until its identity, size or modification time changes.
+    struct Memo {
+        FileStamp stamp;
+        std::vector<RateWindow> windows;
+    };
+    static std::mutex lock;
+    static std::map<std::filesystem::path, Memo> memo;
     for (const std::filesystem::path& path : files) {
-        const auto file = RegularFile::open(path);
-        const auto size = file ? file->size() : std::nullopt;
-        if (!size || *size == 0 || *size > kConfigCap) continue;
-        PaddedBuffer buffer(static_cast<std::size_t>(*size));
-        std::size_t got = 0;
-        while (got < buffer.size()) {
-            const std::size_t read = file->readAt(got, buffer.data() + got, buffer.size() - got);
-            if (read == 0) break;
-            got += read;
+        const auto stamp = stampOf(path);
+        if (!stamp) continue;
+        std::optional<std::vector<RateWindow>> windows;
+        {
+            std::lock_guard hold(lock);
+            const auto found = memo.find(path);
+            if (found != memo.end() && found->second.stamp == *stamp) {
+                windows = found->second.windows;
+            }
         }
-        // A file that shrank while being read is parsed as far as it came.
-        buffer.shrink(got);
-        auto windows = parseClaudeCache(buffer.view());
-        if (!windows.empty()) return windows;
+        if (!windows) {
+            windows = readCachedWindows(path);
+            // Stamped before the read: a write during it changes the stamp and is read next time.
+            std::lock_guard hold(lock);
+            memo[path] = Memo{*stamp, *windows};
+        }
+        if (!windows->empty()) return *windows;
     }
     return {};
 }

@@ -514,6 +514,20 @@ TEST(RateLimitStore, ClaudeCacheFilesAndTheirBounds) {
     EXPECT_EQ(fs::file_size(large), big.size()) << "never written";
     EXPECT_EQ(fs::last_write_time(large), before);
 
+    // Figures are taken again as soon as the file changes, even within one second and at the
+    // same size.
+    const auto stampAt = [](const fs::path& file, long nanos) {
+        const timespec times[2] = {{static_cast<time_t>(kNoon), nanos},
+                                   {static_cast<time_t>(kNoon), nanos}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    };
+    const auto plain = dir.write("cache.json", claudeConfig(R"("five_hour":{"utilization":11})"));
+    stampAt(plain, 0);
+    EXPECT_EQ(RateLimitStore::claudeCachedWindows({plain}).at(0).reportedPercent, 11);
+    dir.write("cache.json", claudeConfig(R"("five_hour":{"utilization":22})"));
+    stampAt(plain, 1'000'000);
+    EXPECT_EQ(RateLimitStore::claudeCachedWindows({plain}).at(0).reportedPercent, 22);
+
     // A FIFO named like the file is refused without blocking.
     const auto fifo = dir / "fifo.json";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
