@@ -222,50 +222,52 @@ std::vector<std::filesystem::path> claudeConfigFiles(const char* configDir,
 }
 
 std::vector<RateWindow> parseClaudeCache(std::string_view document) {
+    // The on-demand parser only finds the member, skipping the history around it; the small
+    // object is then parsed whole. (simdjson 3.0.1's on-demand iterator must not be used again
+    // after any error, which the walk through untrusted buckets would risk.)
     using namespace simdjson;
-    ondemand::parser parser;
+    ondemand::parser skimmer;
     ondemand::document doc;
-    ondemand::object root, cache, buckets;
-    if (parser.iterate(document.data(), document.size(), document.size() + SIMDJSON_PADDING)
+    ondemand::object root, found;
+    std::string_view text;
+    if (skimmer.iterate(document.data(), document.size(), document.size() + SIMDJSON_PADDING)
             .get(doc) ||
         doc.get_object().get(root) ||
-        root.find_field_unordered("cachedUsageUtilization").get_object().get(cache) ||
-        cache.find_field_unordered("utilization").get_object().get(buckets)) {
+        root.find_field_unordered("cachedUsageUtilization").get_object().get(found) ||
+        found.raw_json().get(text)) {
         return {};
     }
+    const padded_string copy(text);
+    dom::parser parser;
+    dom::object cache;
+    if (parser.parse(copy).get(cache)) return {};
+    const auto buckets = json::objectMember(cache, "utilization");
+    if (!buckets) return {};
+    std::optional<Instant> asOf;
+    if (const auto fetched = json::member(cache, "fetchedAtMs")) {
+        if (const auto ms = number(*fetched); ms && std::isfinite(*ms)) {
+            asOf = instantFromUnix(*ms / 1000.0);
+        }
+    }
     std::vector<RateWindow> windows;
-    for (auto field : buckets) {
-        std::string_view name;
-        if (field.unescaped_key().get(name)) return {};
-        const std::int64_t minutes = name == "five_hour"   ? kFiveHourMinutes
-                                     : name == "seven_day" ? kWeekMinutes
-                                                           : 0;
+    for (const auto field : *buckets) {
+        const std::int64_t minutes = field.key == "five_hour"   ? kFiveHourMinutes
+                                     : field.key == "seven_day" ? kWeekMinutes
+                                                                : 0;
         // A repeated bucket counts once, as its first appearance.
         const bool seen = std::any_of(windows.begin(), windows.end(), [&](const RateWindow& w) {
             return w.windowMinutes == minutes;
         });
-        ondemand::object bucket;
-        if (minutes == 0 || seen || field.value().get_object().get(bucket)) continue;
-        double used = 0;
-        if (bucket.find_field_unordered("utilization").get_double().get(used) ||
-            !std::isfinite(used)) {
-            continue;
-        }
-        RateWindow window;
-        window.reportedPercent = used;
-        window.windowMinutes = minutes;
-        window.source = QuotaSource::cache;
-        std::string_view resets;
-        if (!bucket.find_field_unordered("resets_at").get_string().get(resets)) {
-            window.resetsAt = ISO8601::parseAny(resets);
+        dom::object bucket;
+        if (minutes == 0 || seen || field.value.get(bucket)) continue;
+        const auto usedValue = json::member(bucket, "utilization");
+        const auto used = usedValue ? number(*usedValue) : std::nullopt;
+        if (!used || !std::isfinite(*used)) continue;
+        RateWindow window{*used, minutes, std::nullopt, QuotaSource::cache, asOf};
+        if (const auto resets = json::stringMember(bucket, "resets_at")) {
+            window.resetsAt = ISO8601::parseAny(*resets);
         }
         windows.push_back(window);
-    }
-    // Read after the buckets: the on-demand parser finds a member wherever it stands.
-    double fetchedMs = 0;
-    if (!cache.find_field_unordered("fetchedAtMs").get_double().get(fetchedMs) &&
-        std::isfinite(fetchedMs)) {
-        for (RateWindow& window : windows) window.asOf = instantFromUnix(fetchedMs / 1000.0);
     }
     return windows;
 }

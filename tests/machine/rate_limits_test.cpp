@@ -473,6 +473,14 @@ TEST(RateLimitStore, ClaudeCacheReadAsClaudeCodeWritesIt) {
         {"no cache", R"({"numStartups":1,"projects":{}})", {}},
         {"not JSON", "projects = 1\n[cachedUsageUtilization]\n", {}},
         {"cut short", claudeConfig(kFiveHour).substr(0, 120), {}},
+        // Found by fuzzing: a broken bucket once left the parser unusable, and the next read
+        // of it crashed.
+        {"a broken bucket",
+         R"({"numStartups": 3, "cachedUsageUtilization": {"fetchtAdMse": 1796677068767, )"
+         R"("utilization": {"five_hour": {"utilization": 23, "resets_aty": {"utilization": 63, )"
+         R"("resets_at": "2026-12-10T23:57:48.0+{"utiliAzatsev:n_day_opus": null}0, "}0, )"
+         R"("projects": {}})",
+         {}},
         {"an array", "[1,2,3]", {}},
         {"empty", "", {}},
     };
