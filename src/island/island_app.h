@@ -12,6 +12,7 @@
 #include "island/raise_limiter.h"
 #include "machine/machine_snapshot.h"
 #include "platform/settings.h"
+#include "widget/finish_notice.h"
 
 class QMenu;
 class QScreen;
@@ -20,6 +21,7 @@ class QTimer;
 
 namespace wren {
 
+class DesktopNotifier;
 class DesktopWatcher;
 class IslandModel;
 class IslandPanel;
@@ -75,6 +77,7 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     void buildMenu();
     void addStartAtLogin();
     void addShowOverFullScreen();
+    void addNotifyWhenFinished();
     void saveSettings();
     /// Follows the compositor, the stacking and full-screen windows.
     void followDesktop();
@@ -100,6 +103,8 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     std::vector<ScreenFrame> screens_;  // filled by sample()
     std::map<TaskId, QPointer<QTimer>> tasks_;
     TaskId nextTask_ = 1;
+    std::unique_ptr<DesktopNotifier> notifier_;
+    FinishWatch finishWatch_;
     std::chrono::steady_clock::time_point processStart_;
     bool firstFramePainted_ = false;
 };
