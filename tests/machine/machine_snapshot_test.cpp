@@ -134,7 +134,7 @@ TEST(MachineSnapshot, ClaudeQuotaFromItsCacheWhenTranscriptsHaveNone) {
     ASSERT_EQ(windows.size(), 1u) << "the five-hour window has reset";
     EXPECT_EQ(windows[0].windowMinutes, 10080);
     EXPECT_EQ(windows[0].source, QuotaSource::cache);
-    EXPECT_EQ(windows[0].asOf, instantFromUnix(nowSeconds - 3 * 3600));
+    EXPECT_EQ(windows[0].asOf, instantFromUnix(static_cast<double>(nowSeconds - 3 * 3600)));
     EXPECT_EQ(cached.windows.at(Agent::claude), windows[0]);
 
     machine.write(transcript, claudeTranscript("/w/p", nowSeconds - 60) + kClaudeLimits, 60);
