@@ -34,6 +34,11 @@ namespace {
 
 constexpr int kPollMs = 1000 / 30;
 
+Rect toRect(const QRect& r) {
+    return {static_cast<double>(r.x()), static_cast<double>(r.y()), static_cast<double>(r.width()),
+            static_cast<double>(r.height())};
+}
+
 bool environmentIs(const char* name, const char* value) {
     const char* set = std::getenv(name);
     return set != nullptr && std::strcmp(set, value) == 0;
@@ -77,6 +82,7 @@ IslandApp::~IslandApp() {
 }
 
 void IslandApp::start(std::future<MachineSnapshot> firstRead) {
+    settings_ = Settings::load(Settings::userPath());
     model_ = std::make_unique<IslandModel>();
     // The first frame shows real data, and the panel's height follows it.
     if (firstRead.valid()) {
@@ -174,6 +180,11 @@ void IslandApp::buildMenu() {
     caption->setEnabled(false);
     menu_->addSeparator();
     addStartAtLogin();
+    addOverTopPanel();
+    // Shown only when a choice could not be remembered, saying why.
+    settingsProblem_ = menu_->addAction(QString());
+    settingsProblem_->setEnabled(false);
+    settingsProblem_->setVisible(false);
     QAction* quit = menu_->addAction(QStringLiteral("Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setShortcutVisibleInContextMenu(true);
@@ -216,8 +227,31 @@ void IslandApp::addStartAtLogin() {
     });
 }
 
+void IslandApp::addOverTopPanel() {
+    QAction* over = menu_->addAction(QStringLiteral("Over the top panel"));
+    over->setCheckable(true);
+    over->setChecked(settings_.overTopPanel);
+    connect(over, &QAction::toggled, this, [this](bool on) {
+        settings_.overTopPanel = on;
+        saveSettings();
+        screensChanged();
+    });
+}
+
+void IslandApp::saveSettings() {
+    const std::optional<std::string> error = settings_.save(Settings::userPath());
+    settingsProblem_->setVisible(error.has_value());
+    if (error) {
+        settingsProblem_->setText(QStringLiteral("Could not remember it: ") +
+                                  QString::fromStdString(*error));
+    }
+}
+
 void IslandApp::watchScreen(QScreen* screen) {
     connect(screen, &QScreen::geometryChanged, this, &IslandApp::screensChanged,
+            Qt::UniqueConnection);
+    // A top panel that appears, goes or changes height.
+    connect(screen, &QScreen::availableGeometryChanged, this, &IslandApp::screensChanged,
             Qt::UniqueConnection);
 }
 
@@ -227,12 +261,14 @@ PointerSample IslandApp::sample() {
     std::optional<std::size_t> primary;
     for (QScreen* screen : screens) {
         if (screen == QGuiApplication::primaryScreen()) primary = screens_.size();
-        const QRect g = screen->geometry();
-        screens_.push_back({reinterpret_cast<std::uintptr_t>(screen),
-                            Rect{static_cast<double>(g.x()), static_cast<double>(g.y()),
-                                 static_cast<double>(g.width()), static_cast<double>(g.height())}});
+        const Rect frame = toRect(screen->geometry());
+        screens_.push_back({reinterpret_cast<std::uintptr_t>(screen), frame,
+                            IslandGeometry::hangingArea(frame, toRect(screen->availableGeometry()),
+                                                        settings_.overTopPanel)});
     }
-    if (screens_.empty()) screens_.push_back({0, Rect{0, 0, 1920, 1080}});  // never drawn on
+    if (screens_.empty()) {  // never drawn on
+        screens_.push_back({0, Rect{0, 0, 1920, 1080}, Rect{0, 0, 1920, 1080}});
+    }
     const QPoint pointer = QCursor::pos();
     return {Point{static_cast<double>(pointer.x()), static_cast<double>(pointer.y())}, screens_,
             primary};
@@ -267,9 +303,8 @@ void IslandApp::updateMetrics(const NotchMetrics& metrics) {
     model_->update(metrics);
 }
 
-void IslandApp::placePanel(const Rect& screen) {
-    panel_->placeOn(QRect(static_cast<int>(screen.x), static_cast<int>(screen.y),
-                          static_cast<int>(screen.width), static_cast<int>(screen.height)));
+void IslandApp::placePanel(const Rect& area) {
+    panel_->placeOn(area);
 }
 
 void IslandApp::setClickable(bool clickable) {

@@ -10,7 +10,9 @@
 
 #include "island/island_controller.h"
 #include "machine/machine_snapshot.h"
+#include "platform/settings.h"
 
+class QAction;
 class QMenu;
 class QScreen;
 class QSystemTrayIcon;
@@ -23,9 +25,11 @@ class IslandPanel;
 class PointerMonitor;
 class QuitSignals;
 
-/// The running island: loads the first data, shows the panel at the top centre of the screen
-/// under the pointer, follows the pointer, offers the menu with Quit in the tray (or on a right
-/// click where there is no tray), and follows screens as they come and go. GUI thread only.
+/// The running island: loads the first data and the remembered menu choices, hangs the panel
+/// from the top centre of the screen under the pointer (below its top panel unless "Over the top
+/// panel" is chosen), follows the pointer, offers the menu with Quit in the tray (or on a right
+/// click where there is no tray), and follows screens and their panels as they come and go.
+/// GUI thread only.
 class IslandApp final : public QObject, private IslandPort, private Scheduler {
     Q_OBJECT
 
@@ -56,7 +60,7 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     void setHovering(bool hovering) override;
     Rect hitRect(const Rect& screen) const override;
     void updateMetrics(const NotchMetrics& metrics) override;
-    void placePanel(const Rect& screen) override;
+    void placePanel(const Rect& area) override;
     void setClickable(bool clickable) override;
     void setPolling(bool polling) override;
     // Scheduler
@@ -70,6 +74,10 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     void watchScreen(QScreen* screen);
     void buildMenu();
     void addStartAtLogin();
+    void addOverTopPanel();
+    /// Writes settings_ after the user changed one; a failure shows in the menu, and the
+    /// choice still holds until the island quits.
+    void saveSettings();
     void applyForcedSelection();
 
     std::unique_ptr<IslandModel> model_;
@@ -79,6 +87,8 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     QTimer* poll_;
     QMenu* menu_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
+    QAction* settingsProblem_ = nullptr;
+    Settings settings_;  // the menu's choices: read once at start, written only on a change
     std::vector<ScreenFrame> screens_;  // filled by sample()
     std::map<TaskId, QPointer<QTimer>> tasks_;
     TaskId nextTask_ = 1;

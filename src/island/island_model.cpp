@@ -7,13 +7,16 @@ IslandModel::IslandModel(QObject* parent) : IslandModel(WrenContextWidget::Optio
 IslandModel::IslandModel(WrenContextWidget::Options options, QObject* parent)
     : QObject(parent), widget_(std::move(options)) {}
 
+double IslandModel::openHeight() const {
+    return widget_.expandedHeight(state_.metrics.bodySize.height);
+}
+
 Size IslandModel::bodySize() const {
-    return IslandGeometry::bodySize(state_, widget_.expandedHeight(state_.metrics.bodySize.height));
+    return IslandGeometry::bodySize(state_, openHeight());
 }
 
 Rect IslandModel::hitRect(const Rect& screen) const {
-    return IslandGeometry::hitRect(state_, widget_.expandedHeight(state_.metrics.bodySize.height),
-                                   screen);
+    return IslandGeometry::hitRect(state_, openHeight(), screen);
 }
 
 void IslandModel::update(const NotchMetrics& metrics) {

@@ -23,22 +23,37 @@ IslandPanel::IslandPanel(IslandModel& model, QWidget* parent)
     setWindowTitle(QStringLiteral("WrenIsland"));
     setFocusPolicy(Qt::NoFocus);
     winId();  // the native window exists from here on, so its input can be set before showing
+    DesktopSession::keepPixelsOnScreen(windowHandle());
+    DesktopSession::declineCompositorShadow(windowHandle());
     applyInput();
+    // The view has taken each change before the panel hears of it, so it knows if it moves.
     connect(view_, &IslandView::bodyChanged, this, [this] {
+        fitWindow(view_->isMoving());
         if (shaped_) applyShape();
     });
+    connect(view_, &IslandView::settled, this, [this] { fitWindow(false); });
     connect(&model_, &IslandModel::expandedChanged, this, [this] {
+        fitWindow(view_->isMoving());
         if (mode_ == InputMode::hitRectOnly) applyInput();
     });
 }
 
-void IslandPanel::placeOn(const QRect& screen) {
-    const Rect frame = IslandGeometry::panelFrame(
-        Rect{static_cast<double>(screen.x()), static_cast<double>(screen.y()),
-             static_cast<double>(screen.width()), static_cast<double>(screen.height())},
-        model_.widget().sessions().size());
-    setGeometry(static_cast<int>(std::floor(frame.x)), static_cast<int>(frame.y),
-                static_cast<int>(frame.width), static_cast<int>(frame.height));
+void IslandPanel::placeOn(const Rect& area) {
+    area_ = area;
+    fitWindow(false);
+}
+
+void IslandPanel::fitWindow(bool growOnly) {
+    const Rect frame = IslandGeometry::windowFrame(area_, model_.isExpanded(), model_.metrics(),
+                                                   model_.openHeight());
+    QRect wanted(static_cast<int>(std::floor(frame.x)), static_cast<int>(frame.y),
+                 static_cast<int>(frame.width), static_cast<int>(frame.height));
+    // Both frames are centred on the same middle, so together they hold every frame drawn.
+    if (growOnly) wanted = wanted.united(geometry());
+    if (wanted == geometry()) return;
+    // One move and resize, then the new picture at once: the body never shows out of place.
+    setGeometry(wanted);
+    if (isVisible()) repaint();
 }
 
 void IslandPanel::setClickable(bool clickable) {

@@ -102,18 +102,18 @@ wid=$(window)
 check "the island window appears" test -n "$wid"
 geometry=$(xwininfo -id "$wid" 2>/dev/null)
 field() { grep "$1" <<<"$geometry" | awk '{print $NF}'; }
-check "placed at the top centre, 687,0" test "$(field 'Absolute upper-left X'):$(field 'Absolute upper-left Y')" = "687:0"
-check "546 wide and 212 + 25 per session high" test "$(field Width)x$(field Height)" = "546x287"
+check "placed at the top centre, 707,0" test "$(field 'Absolute upper-left X'):$(field 'Absolute upper-left Y')" = "707:0"
+check "only as big as the collapsed body, 506 × 60" test "$(field Width)x$(field Height)" = "506x60"
 check "bypasses the window manager" test "$(field Override)" = "yes"
 
 # Collapsed: a black body 56 high, the desktop showing through around it.
 check "collapsed body is black" within 5 is_black 960 40
 check "nothing below the collapsed body" is_not_black 960 70
-check "the desktop shows through beside the body" test "$(pixel 700 30)" = "$(pixel 300 30)"
+check "the desktop shows through beside the body" test "$(pixel 712 30)" = "$(pixel 300 30)"
 
 # Click-through while collapsed: a click inside the window but off the island reaches beneath.
 before=$(clicks_beneath)
-xte 'mousemove 700 200' 'mouseclick 1'
+xte 'mousemove 712 40' 'mouseclick 1'
 check "a click passes through the collapsed island" within 3 test "$(clicks_beneath)" -gt "$before"
 
 # A pointer that enters and leaves within the dwell never opens it, but refreshes once.
@@ -147,12 +147,12 @@ check "without the old selection" is_not_black 960 230
 xte 'mousemove 960 800'
 within 3 is_not_black 960 100
 
-# A second monitor: the pointer moved onto it takes the island there (960 + 480 − 273 = 1167).
+# A second monitor: the pointer moved onto it takes the island there (960 + 480 − 253 = 1187).
 xrandr --setmonitor left 960/254x1080/286+0+0 screen >/dev/null 2>&1
 xrandr --setmonitor right 960/254x1080/286+960+0 none >/dev/null 2>&1
 sleep 0.5
 xte 'mousemove 1400 700' 'mousemove 1401 701'
-moved_right() { [[ $(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {print $NF}') == 1167 ]]; }
+moved_right() { [[ $(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {print $NF}') == 1187 ]]; }
 check "the island follows the pointer to the new monitor" within 5 moved_right
 
 # A second island for the same user does not start.
