@@ -1,23 +1,21 @@
 // The I/O floor of discovery: for every recent transcript listed in a manifest written by
-// make_homes, open it, pread exactly the bytes the readers must read (the last 512 KiB; for
-// Codex also the first 96 KiB) into a buffer allocated once per thread, and close it. As many
-// threads as discovery uses. Nothing is parsed, so no reader can be faster than this.
+// make_homes, open it, pread exactly the bytes the readers must read (for Codex the first
+// 96 KiB, then for every file the last 512 KiB) into one static buffer, and close it. One
+// thread, nothing parsed, nothing allocated per file: the plainest program that reads the same
+// windows, which a reader can approach but hardly beat.
 //
-// usage: io_floor MANIFEST [THREADS]
+// usage: io_floor MANIFEST
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -40,7 +38,9 @@ std::uint64_t readRange(int fd, char* out, std::uint64_t offset, std::uint64_t l
     return done;
 }
 
-std::uint64_t readEntry(const Entry& entry, char* buffer) {
+char buffer[kRecentBytes];
+
+std::uint64_t readEntry(const Entry& entry) {
     const int fd = ::open(entry.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return 0;
     std::uint64_t done = 0;
@@ -49,7 +49,7 @@ std::uint64_t readEntry(const Entry& entry, char* buffer) {
         const auto size = static_cast<std::uint64_t>(info.st_size);
         if (entry.codex) done += readRange(fd, buffer, 0, std::min(size, kHeadBytes));
         const std::uint64_t recent = std::min(size, kRecentBytes);
-        done += readRange(fd, buffer + kHeadBytes, size - recent, recent);
+        done += readRange(fd, buffer, size - recent, recent);
     }
     ::close(fd);
     return done;
@@ -59,7 +59,7 @@ std::uint64_t readEntry(const Entry& entry, char* buffer) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: io_floor MANIFEST [THREADS]\n");
+        std::fprintf(stderr, "usage: io_floor MANIFEST\n");
         return 2;
     }
     std::vector<Entry> entries;
@@ -69,25 +69,9 @@ int main(int argc, char** argv) {
     while (manifest >> agent && std::getline(manifest >> std::ws, path)) {
         entries.push_back({agent == "codex", path});
     }
-    const unsigned threads = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2]))
-                                      : std::max(1u, std::thread::hardware_concurrency());
-
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::uint64_t> total{0};
-    const auto work = [&] {
-        const auto buffer = std::make_unique<char[]>(kHeadBytes + kRecentBytes);
-        std::uint64_t mine = 0;
-        for (std::size_t i = next.fetch_add(1); i < entries.size(); i = next.fetch_add(1)) {
-            mine += readEntry(entries[i], buffer.get());
-        }
-        total += mine;
-    };
-    {
-        std::vector<std::jthread> helpers;
-        for (unsigned t = 1; t < std::max(1u, threads); ++t) helpers.emplace_back(work);
-        work();
-    }
+    std::uint64_t total = 0;
+    for (const Entry& entry : entries) total += readEntry(entry);
     std::printf("%zu files, %llu bytes\n", entries.size(),
-                static_cast<unsigned long long>(total.load()));
+                static_cast<unsigned long long>(total));
     return entries.empty() ? 1 : 0;
 }

@@ -1,15 +1,19 @@
 // Writes fake agent homes for the whole-process discovery benchmark:
 //
 //   OUT/claude/projects/-home-dev-src-<project>/<uuid>.jsonl
+//   OUT/claude/projects/-home-dev-src-<project>/<uuid>/subagents/agent-<id>.jsonl
 //   OUT/codex/sessions/YYYY/MM/DD/rollout-YYYY-MM-DDTHH-MM-SS-<uuid>.jsonl
 //   OUT/codex/archived_sessions/rollout-…-<uuid>.jsonl   (copies of some recent sessions)
 //   OUT/recent.txt   one "<agent> <path>" line per recent file, for io_floor
 //
-// Recent files were modified within the last 20 hours and are large; old files were modified
-// days to weeks ago and are small, because discovery only lists them and never reads them.
+// N sessions, half Claude's and half Codex's; every fifth Codex session also has an archived
+// copy, and a share of the Claude sessions a subagent's transcript (sidechain records only,
+// 64 KiB to 1 MiB when recent), as the agents write them. Recent files were modified within the
+// last 20 hours and their sessions are large; old files were modified days to weeks ago and are
+// small, because discovery only lists them and never reads them.
 //
-// usage: make_homes OUT [--recent N] [--old N] [--bytes B] [--early-share F] [--seed S]
-//                       [--now UNIX]
+// usage: make_homes OUT [--recent N] [--old N] [--bytes B] [--early-share F]
+//                       [--subagent-share F] [--seed S] [--now UNIX]
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,6 +41,8 @@ constexpr double kHour = 3600;
 constexpr double kDay = 24 * kHour;
 constexpr std::uint64_t kOldMinBytes = 8 * 1024;
 constexpr std::uint64_t kOldMaxBytes = 64 * 1024;
+constexpr std::uint64_t kSubagentMinBytes = 64 * 1024;
+constexpr std::uint64_t kSubagentMaxBytes = 1024 * 1024;
 
 struct Options {
     fs::path out;
@@ -44,6 +50,7 @@ struct Options {
     std::uint64_t old = 0;
     std::uint64_t bytes = 4 << 20;
     double earlyShare = 0;  // share of recent files whose last 512 KiB hold no user prompt
+    double subagentShare = 0;  // share of Claude sessions with a subagent transcript
     std::uint64_t seed = 1;
     double now = 0;
 };
@@ -64,8 +71,9 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         const std::string_view flag = argv[i];
         const char* value = argv[i + 1];
         std::optional<std::uint64_t> count = parseCount(value);
-        if (flag == "--early-share") {
-            options.earlyShare = std::atof(value);
+        if (flag == "--early-share" || flag == "--subagent-share") {
+            (flag == "--early-share" ? options.earlyShare : options.subagentShare) =
+                std::atof(value);
             continue;
         }
         if (!count) return std::nullopt;
@@ -140,8 +148,25 @@ bool put(const fs::path& file, const std::string& bytes, double modified) {
     return true;
 }
 
-// File i of a run: even ones are Claude's, odd ones Codex's; every fifth Codex file also has an
-// archived copy, which counts as a file of its own.
+// A subagent's transcript: a Claude transcript whose records all belong to a sidechain.
+std::string sidechainTranscript(const FakeTranscript& plan) {
+    std::string bytes = wren::bench::claudeTranscript(plan);
+    constexpr std::string_view kMain = R"("isSidechain":false)";
+    constexpr std::string_view kSide = R"("isSidechain":true)";
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t at = 0;
+    for (std::size_t hit = bytes.find(kMain); hit != std::string::npos;
+         hit = bytes.find(kMain, at)) {
+        out.append(bytes, at, hit - at).append(kSide);
+        at = hit + kMain.size();
+    }
+    out.append(bytes, at);
+    return out;
+}
+
+// Session i of a run: even ones are Claude's, odd ones Codex's. Archived copies and subagent
+// transcripts are files of their own beside the `count` sessions.
 bool writeAll(const Options& o, bool recent, std::ofstream& manifest) {
     const fs::path projects = o.out / "claude" / "projects";
     const fs::path sessions = o.out / "codex" / "sessions";
@@ -167,25 +192,35 @@ bool writeAll(const Options& o, bool recent, std::ofstream& manifest) {
         plan.startUnix = modified - 4 * kHour;
 
         if (!codex) {
-            const fs::path file =
-                projects / ("-home-dev-src-" + project) / (plan.nativeID + ".jsonl");
+            const fs::path folder = projects / ("-home-dev-src-" + project);
+            const fs::path file = folder / (plan.nativeID + ".jsonl");
             if (!put(file, wren::bench::claudeTranscript(plan), modified)) return false;
             if (recent) manifest << "claude " << file.string() << '\n';
+            if (dice.fraction() >= o.subagentShare) continue;
+            // The subagent ran inside the session and stopped a little before it.
+            FakeTranscript side = plan;
+            side.seed = plan.seed ^ 0x5eed;
+            side.bytes = recent ? kSubagentMinBytes + dice.roll(kSubagentMaxBytes - kSubagentMinBytes)
+                                : kOldMinBytes + dice.roll(kOldMaxBytes - kOldMinBytes);
+            char id[32];
+            std::snprintf(id, sizeof id, "agent-%08llx.jsonl",
+                          static_cast<unsigned long long>(dice.roll(0xFFFFFFFFULL)));
+            const fs::path sideFile = folder / plan.nativeID / "subagents" / id;
+            if (!put(sideFile, sidechainTranscript(side), modified - 120)) return false;
+            if (recent) manifest << "claude " << sideFile.string() << '\n';
             continue;
         }
         const Civil started = civil(plan.startUnix);
         const std::string name = codexFileName(started, plan.nativeID);
         const std::string bytes = wren::bench::codexTranscript(plan);
-        const bool archive = codexFiles++ % 5 == 4 && (!recent || i + 1 < count);
         const fs::path file = codexDayDirectory(sessions, started) / name;
         if (!put(file, bytes, modified)) return false;
         if (recent) manifest << "codex " << file.string() << '\n';
-        if (archive) {
+        if (codexFiles++ % 5 == 4) {
             // The archived copy is the same session, last touched a little earlier.
             const fs::path copy = archived / name;
             if (!put(copy, bytes, modified - 60)) return false;
             if (recent) manifest << "codex " << copy.string() << '\n';
-            ++i;  // the copy is one of the `count` files
         }
     }
     return true;
@@ -198,7 +233,7 @@ int main(int argc, char** argv) {
     if (!options) {
         std::fprintf(stderr,
                      "usage: make_homes OUT [--recent N] [--old N] [--bytes B] "
-                     "[--early-share F] [--seed S] [--now UNIX]\n");
+                     "[--early-share F] [--subagent-share F] [--seed S] [--now UNIX]\n");
         return 2;
     }
     std::error_code error;

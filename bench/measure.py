@@ -57,7 +57,7 @@ def main():
         print(f"   {name:16} {med(name, 0):9.2f} {med(name, 1):9.2f} {med(name, 2):9.0f}")
     if "floor" not in samples:
         return
-    print("\n== over the floor (targets for the recent corpus: wall 1.5, CPU 2, faults 3)")
+    print("\n== over the floor (targets on the heavy home: wall 1.2, CPU 1.5, faults 3)")
     for name, _ in pairs:
         if name.startswith(("dump", "before", "noqt")):
             w, c, m = (med(name, k) / med("floor", k) for k in range(3))

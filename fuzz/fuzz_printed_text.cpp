@@ -10,8 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/dump.h"
-#include "app/json_writer.h"
+#include "app/printed_text.h"
 #include "app/utf8.h"
 #include "fuzz_checks.h"
 
@@ -60,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "the steps judge UTF-8 as the validator does");
 
     std::string literal;
-    wren::JsonWriter::appendString(literal, text);
+    wren::PrintedText::appendJsonString(literal, text);
     requireNothingRaw(literal, "the JSON literal carries nothing raw");
     simdjson::dom::parser parser;
     std::string_view back;
@@ -68,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "the JSON literal parses as a string");
     require(back == expected, "the JSON literal reads back as the text");
 
-    const std::string line = wren::Dump::escaped(text);
+    const std::string line = wren::PrintedText::forTerminal(text);
     requireNothingRaw(line, "the terminal line carries nothing raw");
     return 0;
 }

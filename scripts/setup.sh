@@ -6,11 +6,12 @@ packages=(
   g++ cmake ninja-build pkg-config
   libsimdjson-dev libicu-dev
   qt6-base-dev
-  libxcb1-dev libxcb-xinput-dev libxcb-shape0-dev
+  libxcb1-dev libxcb-xinput-dev libxcb-shape0-dev libxcb-xfixes0-dev
   fonts-dejavu-core fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev
   xdg-utils
-  xvfb xcompmgr trayer xautomation xdotool x11-utils x11-xserver-utils imagemagick
+  xvfb xcompmgr openbox i3-wm trayer xautomation xdotool x11-utils x11-xserver-utils imagemagick
+  sway xwayland foot grim libwayland-dev
   clang libclang-rt-14-dev python3
   dpkg-dev desktop-file-utils appstream
 )

@@ -6,45 +6,57 @@
 
 #include "app/dump.h"
 #include "app/json_snapshot.h"
+#include "app/printed_text.h"
 
 namespace wren::CommandLine {
 namespace {
 
 // The toolkit's command-line options (QGuiApplication, QApplication and the X11 platform),
-// and whether each takes a value in the next argument. Accepted with one dash or two, and as
-// "-option=value".
+// each with its value in the next argument or none. Qt 6.4 takes them with one dash or two, but
+// a value after "=" only for -style and -stylesheet: any other "-option=value" it ignores, so it
+// is no toolkit option here either.
+enum class Value { none, next, nextOrAttached };
 struct ToolkitOption {
     std::string_view name;
-    bool takesValue;
+    Value value;
 };
 constexpr ToolkitOption kToolkitOptions[] = {
-    {"platform", true},      {"platformpluginpath", true},
-    {"platformtheme", true}, {"plugin", true},
-    {"qmljsdebugger", true}, {"qwindowgeometry", true},
-    {"qwindowicon", true},   {"qwindowtitle", true},
-    {"reverse", false},      {"session", true},
-    {"display", true},       {"geometry", true},
-    {"name", true},          {"title", true},
-    {"visual", true},        {"ncols", true},
-    {"cmap", false},         {"nograb", false},
-    {"dograb", false},       {"sync", false},
-    {"style", true},         {"stylesheet", true},
-    {"widgetcount", false},
+    {"platform", Value::next},
+    {"platformpluginpath", Value::next},
+    {"platformtheme", Value::next},
+    {"plugin", Value::next},
+    {"qmljsdebugger", Value::next},
+    {"qwindowgeometry", Value::next},
+    {"qwindowicon", Value::next},
+    {"qwindowtitle", Value::next},
+    {"reverse", Value::none},
+    {"session", Value::next},
+    {"display", Value::next},
+    {"geometry", Value::next},
+    {"name", Value::next},
+    {"title", Value::next},
+    {"visual", Value::next},
+    {"ncols", Value::next},
+    {"cmap", Value::none},
+    {"nograb", Value::none},
+    {"dograb", Value::none},
+    {"sync", Value::none},
+    {"style", Value::nextOrAttached},
+    {"stylesheet", Value::nextOrAttached},
+    {"widgetcount", Value::none},
 };
 
 const ToolkitOption* toolkitOption(std::string_view argument) {
     if (!argument.starts_with('-')) return nullptr;
     argument.remove_prefix(argument.starts_with("--") ? 2 : 1);
-    const std::string_view name = argument.substr(0, argument.find('='));
+    const std::size_t equals = argument.find('=');
+    const std::string_view name = argument.substr(0, equals);
     for (const ToolkitOption& option : kToolkitOptions) {
-        if (option.name == name) return &option;
+        if (option.name != name) continue;
+        const bool attached = equals != std::string_view::npos;
+        return attached && option.value != Value::nextOrAttached ? nullptr : &option;
     }
     return nullptr;
-}
-
-// An argument made safe to echo on one terminal line.
-std::string shown(std::string_view argument) {
-    return Dump::escaped(argument);
 }
 
 constexpr const char* kUsage = R"(Usage: wrenisland [OPTION]
@@ -95,13 +107,14 @@ Parsed parse(int argc, char** argv) {
         } else if (const ToolkitOption* option = toolkitOption(argument)) {
             parsed.remaining.push_back(argv[i]);
             const bool valueAttached = argument.find('=') != std::string_view::npos;
-            if (option->takesValue && !valueAttached && i + 1 < argc) {
+            if (option->value != Value::none && !valueAttached && i + 1 < argc) {
                 parsed.remaining.push_back(argv[++i]);
             }
         } else if (parsed.error.empty()) {
+            const std::string shown = PrintedText::forTerminal(argument);
             parsed.error = argument.starts_with('-')
-                               ? "wrenisland: unknown option '" + shown(argument) + "'"
-                               : "wrenisland: unexpected argument '" + shown(argument) + "'";
+                               ? "wrenisland: unknown option '" + shown + "'"
+                               : "wrenisland: unexpected argument '" + shown + "'";
             parsed.error += " (wrenisland --help lists the options)";
         }
     }

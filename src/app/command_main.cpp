@@ -1,6 +1,6 @@
 // The `wrenisland` command. Our options, the dump and the JSON snapshot run here, in a program
 // that does not load the toolkit; the island runs in the toolkit program installed beside it
-// (libexec/wrenisland), which this process becomes, keeping its id and its name, with the
+// (libexec/wrenisland as built), which this process becomes, keeping its id and its name, with the
 // toolkit's part of the command line.
 
 #include <unistd.h>
@@ -14,23 +14,19 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/dump.h"
+#include "app/printed_text.h"
+#include "platform/program_paths.h"
 
 namespace {
 
-// The toolkit program: libexec/wrenisland beside this program in a build tree, else
-// ../libexec/wrenisland as installed (/usr/bin and /usr/libexec); empty when this program's own
-// place cannot be learnt.
+// The toolkit program (see ProgramPaths::island); empty when this program's own place cannot be
+// learnt.
 std::filesystem::path islandProgram() {
     char self[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) return {};
     self[length] = '\0';
-    const std::filesystem::path folder = std::filesystem::path(self).parent_path();
-    const std::filesystem::path beside = folder / "libexec" / "wrenisland";
-    std::error_code error;
-    if (std::filesystem::is_regular_file(beside, error)) return beside;
-    return folder.parent_path() / "libexec" / "wrenisland";
+    return wren::ProgramPaths::island(self);
 }
 
 }  // namespace
@@ -45,6 +41,6 @@ int main(int argc, char** argv) {
     if (!island.empty()) ::execv(island.c_str(), options.remaining.data());
     const int error = errno;
     std::fprintf(stderr, "wrenisland: cannot start the island (%s): %s\n",
-                 wren::Dump::escaped(island.native()).c_str(), std::strerror(error));
+                 wren::PrintedText::forTerminal(island.native()).c_str(), std::strerror(error));
     return 1;
 }

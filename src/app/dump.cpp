@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "app/json_snapshot.h"
-#include "app/utf8.h"
+#include "app/printed_text.h"
 #include "machine/agent_roots.h"
 #include "machine/profile.h"
 #include "machine/session_discovery.h"
@@ -12,31 +12,6 @@
 
 namespace wren::Dump {
 namespace {
-
-constexpr char kHex[] = "0123456789abcdef";
-
-void appendControl(std::string& out, unsigned char byte) {
-    switch (byte) {
-        case '\t':
-            out.append("\\t");
-            return;
-        case '\n':
-            out.append("\\n");
-            return;
-        case '\r':
-            out.append("\\r");
-            return;
-        default:
-            out.append("\\x");
-            out.push_back(kHex[byte >> 4]);
-            out.push_back(kHex[byte & 0xF]);
-    }
-}
-
-void appendCodePoint(std::string& out, char32_t c) {
-    out.append("\\u");
-    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(c >> shift) & 0xF]);
-}
 
 void appendNumber(std::string& out, const std::optional<std::int64_t>& value) {
     out.append(value ? std::to_string(*value) : std::string("nil"));
@@ -48,29 +23,6 @@ bool requested(const char* value) {
     return value != nullptr && std::strcmp(value, "1") == 0;
 }
 
-std::string escaped(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const Utf8::Step step = Utf8::at(text, at);
-        const char32_t c = step.codePoint;
-        if (!step.valid) {
-            out.append(Utf8::kReplacement);
-        } else if (c < 0x20 || c == 0x7F) {
-            appendControl(out, static_cast<unsigned char>(c));
-        } else if (c == '\\') {
-            out.append("\\\\");
-        } else if (Utf8::isC1Control(c) || Utf8::reordersText(c)) {
-            appendCodePoint(out, c);
-        } else {
-            out.append(text.substr(at, step.length));
-        }
-        at += step.length;
-    }
-    return out;
-}
-
 std::string line(const SessionSummary& session) {
     std::string out(rawValue(session.agent));
     out.append("\t used=");
@@ -78,9 +30,9 @@ std::string line(const SessionSummary& session) {
     out.append("\t window=");
     appendNumber(out, session.contextWindow);
     out.append("\t ");
-    out.append(escaped(session.project));
+    out.append(PrintedText::forTerminal(session.project));
     out.append("\t ");
-    out.append(escaped(session.nativeID));
+    out.append(PrintedText::forTerminal(session.nativeID));
     out.push_back('\n');
     return out;
 }

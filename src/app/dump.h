@@ -14,14 +14,8 @@ namespace wren::Dump {
 /// The rule for WRENISLAND_DUMP (null when unset): exactly "1" asks for the dump.
 bool requested(const char* value);
 
-/// `text` made safe to print on one terminal line: C0 controls, DEL and the C1 controls become
-/// visible escapes (\t, \n, \r, \x1b, \x7f, \u0085), so do the bidirectional overrides and
-/// isolates (\u202e), which would reorder the line; a backslash becomes "\\" so every escape
-/// reads back one way, and each invalid UTF-8 sequence becomes U+FFFD.
-std::string escaped(std::string_view text);
-
 /// "<agent>\t used=<tokens|nil>\t window=<window|nil>\t <project>\t <nativeID>\n", the fields
-/// that come from a transcript escaped.
+/// that come from a transcript escaped for the terminal.
 std::string line(const SessionSummary& session);
 
 /// How many sessions the dump lists.

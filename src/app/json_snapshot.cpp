@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/dump.h"
 #include "app/json_writer.h"
+#include "app/printed_text.h"
 #include "machine/agent_roots.h"
 #include "machine/profile.h"
 #include "transcripts/iso8601.h"
@@ -64,7 +64,7 @@ std::string joinedPaths(const std::vector<std::filesystem::path>& roots) {
     std::string out;
     for (const std::filesystem::path& root : roots) {
         if (!out.empty()) out.append(", ");
-        out.append(Dump::escaped(root.native()));
+        out.append(PrintedText::forTerminal(root.native()));
     }
     return out;
 }

@@ -9,11 +9,8 @@
 namespace wren {
 
 /// Writes one compact JSON document into a string, for tools and scripts to read. Members and
-/// elements are separated for the caller, and every text comes out valid whatever it held:
-/// quotes, backslashes and controls escaped, each ill-formed UTF-8 piece replaced by U+FFFD.
-/// Characters that could upset a terminal showing the document raw are escaped too (DEL, the
-/// C1 controls, the bidirectional overrides and isolates, U+2028 and U+2029); a JSON reader
-/// reads them back unchanged.
+/// elements are separated for the caller, and every text comes out valid whatever it held,
+/// escaped as PrintedText::appendJsonString does.
 ///
 /// The caller keeps the shape right: key() before every value inside an object, none inside an
 /// array, every begin matched by its end. Numbers that JSON cannot hold (NaN, infinities) are
@@ -22,10 +19,10 @@ class JsonWriter {
   public:
     explicit JsonWriter(std::string& out) : out_(out) {}
 
-    JsonWriter& beginObject();
-    JsonWriter& endObject();
-    JsonWriter& beginArray();
-    JsonWriter& endArray();
+    JsonWriter& beginObject() { return open('{'); }
+    JsonWriter& endObject() { return close('}'); }
+    JsonWriter& beginArray() { return open('['); }
+    JsonWriter& endArray() { return close(']'); }
     JsonWriter& key(std::string_view name);
 
     JsonWriter& value(std::string_view text);
@@ -41,11 +38,10 @@ class JsonWriter {
         return maybe ? value(*maybe) : null();
     }
 
-    /// `text` as a JSON string literal, quotes included.
-    static void appendString(std::string& out, std::string_view text);
-
   private:
     void separate();
+    JsonWriter& open(char bracket);
+    JsonWriter& close(char bracket);
 
     std::string& out_;
     std::vector<bool> first_;  // per open container: nothing written in it yet

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <string_view>
 
 #include "app/command_line.h"
 
@@ -11,6 +12,7 @@
 
 #include "island/island_app.h"
 #include "island/render_mode.h"
+#include "platform/clean_launch.h"
 #include "platform/desktop_session.h"
 #include "platform/quit_signals.h"
 #include "platform/single_instance.h"
@@ -19,17 +21,22 @@
 namespace {
 
 #ifdef WREN_HAVE_GUI
+// The value of the toolkit option `name` ("-name value" or "--name value", the forms Qt reads),
+// or null when it is not given.
+const char* toolkitValue(int argc, char** argv, std::string_view name) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        std::string_view argument = argv[i];
+        if (argument.starts_with("--")) argument.remove_prefix(1);
+        if (argument.starts_with('-') && argument.substr(1) == name) return argv[i + 1];
+    }
+    return nullptr;
+}
+
 // Whether the user chose a Qt platform, in the environment or with -platform on the command line.
 bool platformChosen(int argc, char** argv) {
     const char* env = std::getenv("QT_QPA_PLATFORM");
     if (env != nullptr && *env != '\0') return true;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0 ||
-            std::strncmp(argv[i], "-platform=", 10) == 0) {
-            return true;
-        }
-    }
-    return false;
+    return toolkitValue(argc, argv, "platform") != nullptr;
 }
 
 int runIsland(int argc, char** argv, std::chrono::steady_clock::time_point processStart) {
@@ -37,19 +44,24 @@ int runIsland(int argc, char** argv, std::chrono::steady_clock::time_point proce
         // Qt 6.4 on Wayland can neither keep a window above panels nor let clicks through it,
         // so the island goes through XWayland there.
         const char* wayland = std::getenv("WAYLAND_DISPLAY");
-        if (wayland != nullptr && *wayland != '\0') setenv("QT_QPA_PLATFORM", "xcb", 1);
-        if (!wren::DesktopSession::canConnectToX()) {
+        // Only for the island: the programs it starts get the user's value back.
+        if (wayland != nullptr && *wayland != '\0') {
+            wren::CleanLaunch::setForIsland("QT_QPA_PLATFORM", "xcb");
+        }
+        if (!wren::DesktopSession::canConnectToX(toolkitValue(argc, argv, "display"))) {
             std::fprintf(stderr,
-                         "wrenisland: no display to show the island on (DISPLAY is unset or does "
-                         "not answer); WRENISLAND_DUMP=1 lists the sessions and "
+                         "wrenisland: no display to show the island on (DISPLAY or -display is "
+                         "unset or does not answer); WRENISLAND_DUMP=1 lists the sessions and "
                          "WRENISLAND_RENDER=island.png draws the island into a picture\n");
             return 1;
         }
     }
 
-    wren::SingleInstance instance;
+    const wren::SingleInstance instance(
+        wren::SingleInstance::keyFor(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY")),
+        std::getenv("XDG_RUNTIME_DIR"));
     if (!instance.isFirst()) {
-        std::fprintf(stderr, "wrenisland: already running for this user\n");
+        std::fprintf(stderr, "wrenisland: already running for this user on this display\n");
         return 0;
     }
 

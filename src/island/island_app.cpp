@@ -4,17 +4,16 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
-#include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QPainter>
-#include <QPixmap>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWindow>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,7 +22,9 @@
 #include "machine/profile.h"
 #include "platform/autostart.h"
 #include "platform/desktop_session.h"
+#include "platform/desktop_watcher.h"
 #include "platform/pointer_monitor.h"
+#include "platform/program_paths.h"
 #include "views/island_view.h"
 #include "views/session_detail.h"
 #include "widget/row_actions.h"
@@ -44,27 +45,13 @@ bool environmentIs(const char* name, const char* value) {
     return set != nullptr && std::strcmp(set, value) == 0;
 }
 
-// The menu-bar glyph "◗" drawn into an icon, light with a dark edge so it reads on light and
-// dark panels alike.
+// The application's own icon, at every size the packaging ships small enough for a tray.
 QIcon trayIcon() {
     QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        QFont font = QApplication::font();
-        font.setPixelSize(static_cast<int>(size * 0.9));
-        painter.setFont(font);
-        QPainterPath glyph;
-        glyph.addText(0, 0, font, QStringLiteral("\u25D7"));
-        const QRectF bounds = glyph.boundingRect();
-        glyph.translate(QPointF(size / 2.0, size / 2.0) - bounds.center());
-        painter.setPen(QPen(QColor(0, 0, 0, 150), std::max(1.0, size / 16.0)));
-        painter.setBrush(QColor::fromRgbF(0.98f, 0.97f, 0.94f));
-        painter.drawPath(glyph);
-        icon.addPixmap(pixmap);
+    for (int size : {16, 22, 24, 32, 48, 64, 128}) {
+        icon.addFile(
+            QStringLiteral(":/app/%1x%1/apps/io.github.wrenisland.WrenIsland.png").arg(size),
+            QSize(size, size));
     }
     return icon;
 }
@@ -99,8 +86,7 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
     const bool seesPointer = monitor_->kind() != PointerMonitor::Kind::none;
     panel_->setInputMode(seesPointer ? IslandPanel::InputMode::transparent
                                      : IslandPanel::InputMode::hitRectOnly);
-    panel_->setShapedToBody(QGuiApplication::platformName() == QLatin1String("xcb") &&
-                            !DesktopSession::hasCompositor());
+    followDesktop();
 
     const bool pinnedOpen = environmentIs("WRENISLAND_FORCE_OPEN", "1");
     IslandPort& port = *this;
@@ -112,8 +98,10 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
 
     buildMenu();
     if (Profile::enabled()) panel_->view().installEventFilter(this);
-    panel_->show();
-    panel_->raise();
+    if (!steppedAside_) {
+        panel_->show();
+        panel_->raise();
+    }
 
     for (QScreen* screen : QGuiApplication::screens()) watchScreen(screen);
     connect(qApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
@@ -126,15 +114,25 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
     if (pinnedOpen) return;  // open for good: nothing to follow
     connect(monitor_.get(), &PointerMonitor::moved, this, &IslandApp::pointerMoved);
     monitor_->start();
-    connect(panel_.get(), &IslandPanel::pointerEntered, this, &IslandApp::pointerMoved);
-    connect(panel_.get(), &IslandPanel::pointerLeft, this, [this, seesPointer] {
-        if (seesPointer) {
+    if (seesPointer) {
+        connect(panel_.get(), &IslandPanel::pointerEntered, this, &IslandApp::pointerMoved);
+        connect(panel_.get(), &IslandPanel::pointerLeft, this, &IslandApp::pointerMoved);
+        pointerMoved();  // the pointer may already rest where the island appears
+        return;
+    }
+    // The pointer is seen only over our windows: leaving them is the pointer leaving, whatever
+    // position is read afterwards, and until it first enters, where it is is not known.
+    connect(panel_.get(), &IslandPanel::pointerEntered, this,
+            [this] { controller_->pointerEntered(sample()); });
+    connect(panel_.get(), &IslandPanel::pointerLeft, this, [this] {
+        // Onto our own menu, the X server still sees the pointer: its position stays current.
+        if (QApplication::activePopupWidget() != nullptr) {
             pointerMoved();
         } else {
             controller_->pointerLeft();
         }
     });
-    pointerMoved();  // the pointer may already rest where the island appears
+    controller_->pointerLeft();
 }
 
 bool IslandApp::eventFilter(QObject* watched, QEvent* event) {
@@ -181,6 +179,7 @@ void IslandApp::buildMenu() {
     menu_->addSeparator();
     addStartAtLogin();
     addOverTopPanel();
+    addShowOverFullScreen();
     // Shown only when a choice could not be remembered, saying why.
     settingsProblem_ = menu_->addAction(QString());
     settingsProblem_->setEnabled(false);
@@ -195,6 +194,11 @@ void IslandApp::buildMenu() {
     tray_ = new QSystemTrayIcon(trayIcon(), this);
     tray_->setToolTip(QStringLiteral("WrenIsland"));
     tray_->setContextMenu(menu_);
+    // A left click opens the same menu, as on other Linux trays.
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason why) {
+                if (why == QSystemTrayIcon::Trigger) menu_->popup(QCursor::pos());
+            });
     tray_->show();
     panel_->setContextMenu([this](QPoint global) { menu_->popup(global); });
 }
@@ -215,15 +219,17 @@ void IslandApp::addStartAtLogin() {
     connect(login, &QAction::toggled, this, [login, problem](bool on) {
         const std::filesystem::path entry = Autostart::entryPath();
         const std::optional<std::string> error =
-            on ? Autostart::enable(
-                     entry,
-                     Autostart::entryText(QCoreApplication::applicationFilePath().toStdString()))
+            on ? Autostart::enable(entry,
+                                   Autostart::entryText(ProgramPaths::command(
+                                       QCoreApplication::applicationFilePath().toStdString())))
                : Autostart::disable(entry);
         problem->setVisible(error.has_value());
         if (!error) return;
         const QSignalBlocker quiet(login);
         login->setChecked(!on);
-        problem->setText(QStringLiteral("Could not change it: ") + QString::fromStdString(*error));
+        // A path may hold "&", which a menu would take for a mnemonic.
+        problem->setText(QStringLiteral("Could not change it: ") +
+                         QString::fromStdString(*error).replace(u'&', QStringLiteral("&&")));
     });
 }
 
@@ -238,13 +244,92 @@ void IslandApp::addOverTopPanel() {
     });
 }
 
+void IslandApp::addShowOverFullScreen() {
+    QAction* over = menu_->addAction(QStringLiteral("Show over full-screen windows"));
+    over->setCheckable(true);
+    over->setChecked(settings_.showOverFullScreen);
+    connect(over, &QAction::toggled, this, [this](bool on) {
+        settings_.showOverFullScreen = on;
+        saveSettings();
+        stepAsideForFullScreen();
+    });
+}
+
 void IslandApp::saveSettings() {
+    // A choice that cannot be written still holds until the island quits.
     const std::optional<std::string> error = settings_.save(Settings::userPath());
     settingsProblem_->setVisible(error.has_value());
     if (error) {
-        settingsProblem_->setText(QStringLiteral("Could not remember it: ") +
-                                  QString::fromStdString(*error));
+        // A path may hold "&", which a menu would take for a mnemonic.
+        settingsProblem_->setText(
+            QStringLiteral("Could not remember it: ") +
+            QString::fromStdString(*error).replace(u'&', QStringLiteral("&&")));
     }
+}
+
+void IslandApp::followDesktop() {
+    desktop_ = DesktopWatcher::create(panel_->windowHandle(), this);
+    const bool onX11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    // Without a compositor translucent pixels show black: shape the window to the body then.
+    panel_->setShapedToBody(onX11 && !desktop_->hasCompositor());
+    connect(desktop_.get(), &DesktopWatcher::compositorChanged, this, [this, onX11](bool present) {
+        panel_->setShapedToBody(onX11 && !present);
+        panel_->update();
+    });
+
+    raiseLater_ = new QTimer(this);
+    raiseLater_->setSingleShot(true);
+    connect(raiseLater_, &QTimer::timeout, this, &IslandApp::keepOnTop);
+    connect(desktop_.get(), &DesktopWatcher::restacked, this, &IslandApp::keepOnTop);
+
+    connect(desktop_.get(), &DesktopWatcher::fullScreenChanged, this,
+            &IslandApp::stepAsideForFullScreen);
+    stepAsideForFullScreen();
+}
+
+void IslandApp::keepOnTop() {
+    if (steppedAside_ || !panel_->isVisible() || raiseLater_->isActive()) return;
+    if (desktop_->isTopmost()) return;
+    const double now =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    const double wait = raises_.waitBeforeRaise(now);
+    if (wait > 0) {
+        raiseLater_->start(static_cast<int>(wait * 1000) + 1);
+        return;
+    }
+    raises_.raised(now);
+    desktop_->raiseIsland();
+}
+
+void IslandApp::stepAsideForFullScreen() {
+    const bool aside = desktop_->isCoveredByFullScreen() && !settings_.showOverFullScreen;
+    if (aside == steppedAside_) return;
+    steppedAside_ = aside;
+    if (aside) {
+        panel_->hide();  // and so it takes no input
+        letGoOfThePointer();
+    } else {
+        panel_->show();
+        desktop_->raiseIsland();
+        // Where the pointer is seen everywhere, it may have moved on while the island was away.
+        if (monitor_ && monitor_->kind() != PointerMonitor::Kind::none) pointerMoved();
+    }
+}
+
+void IslandApp::letGoOfThePointer() {
+    if (!controller_ || !monitor_) return;
+    if (monitor_->kind() == PointerMonitor::Kind::none) {
+        controller_->pointerLeft();  // seen only over the island, which it has now left
+        return;
+    }
+    // One step as if the pointer were in the far corner of the island's screen: an open island
+    // closes after the grace and the poll stops, though the pointer may rest where it was.
+    const std::optional<ScreenFrame>& current = controller_->currentScreen();
+    if (!current) return;
+    PointerSample away = sample();
+    away.position = Point{current->frame.x + current->frame.width - 1,
+                          current->frame.y + current->frame.height - 1};
+    controller_->pointerMoved(away);
 }
 
 void IslandApp::watchScreen(QScreen* screen) {
@@ -275,7 +360,22 @@ PointerSample IslandApp::sample() {
 }
 
 void IslandApp::pointerMoved() {
-    if (controller_) controller_->pointerMoved(sample());
+    if (!controller_) return;
+    const PointerSample now = sample();
+    if (steppedAside_ && !isOnAnotherScreen(now)) return;
+    controller_->pointerMoved(now);
+}
+
+bool IslandApp::isOnAnotherScreen(const PointerSample& now) const {
+    // Hidden behind a full-screen window, the island ignores the pointer on its own screen; a
+    // move to another screen takes it there, where it may be seen.
+    const std::optional<ScreenFrame>& current = controller_->currentScreen();
+    if (!current) return false;
+    std::vector<Rect> frames;
+    for (const ScreenFrame& screen : now.screens) frames.push_back(screen.frame);
+    const std::size_t under = ScreenChoice::screenUnderPointer(
+        frames, now.position, ScreenChoice::pinnedScreen(), now.primary);
+    return under < now.screens.size() && now.screens[under].id != current->id;
 }
 
 void IslandApp::screensChanged() {
@@ -305,6 +405,12 @@ void IslandApp::updateMetrics(const NotchMetrics& metrics) {
 
 void IslandApp::placePanel(const Rect& area) {
     panel_->placeOn(area);
+    // A hidden widget keeps a new place to itself until it is shown, but whether a full-screen
+    // window covers the island is asked of the server: tell the server now.
+    if (!panel_->isVisible() && panel_->windowHandle() != nullptr) {
+        panel_->windowHandle()->setGeometry(panel_->geometry());
+    }
+    if (desktop_) desktop_->recheckFullScreen();
 }
 
 void IslandApp::setClickable(bool clickable) {

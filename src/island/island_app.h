@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "island/island_controller.h"
+#include "island/raise_limiter.h"
 #include "machine/machine_snapshot.h"
 #include "platform/settings.h"
 
@@ -20,6 +21,7 @@ class QTimer;
 
 namespace wren {
 
+class DesktopWatcher;
 class IslandModel;
 class IslandPanel;
 class PointerMonitor;
@@ -75,20 +77,31 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     void buildMenu();
     void addStartAtLogin();
     void addOverTopPanel();
+    void addShowOverFullScreen();
     /// Writes settings_ after the user changed one; a failure shows in the menu, and the
     /// choice still holds until the island quits.
     void saveSettings();
+    /// Follows the compositor, the stacking and full-screen windows.
+    void followDesktop();
+    void keepOnTop();
+    void stepAsideForFullScreen();
+    bool isOnAnotherScreen(const PointerSample& now) const;
+    void letGoOfThePointer();
     void applyForcedSelection();
 
     std::unique_ptr<IslandModel> model_;
     std::unique_ptr<IslandPanel> panel_;
     std::unique_ptr<IslandController> controller_;
     std::unique_ptr<PointerMonitor> monitor_;
+    std::unique_ptr<DesktopWatcher> desktop_;
+    Settings settings_;  // the menu's choices: read once at start, written only on a change
+    RaiseLimiter raises_;
+    QTimer* raiseLater_ = nullptr;
+    bool steppedAside_ = false;  // hidden while a full-screen window is in front
     QTimer* poll_;
     QMenu* menu_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QAction* settingsProblem_ = nullptr;
-    Settings settings_;  // the menu's choices: read once at start, written only on a change
     std::vector<ScreenFrame> screens_;  // filled by sample()
     std::map<TaskId, QPointer<QTimer>> tasks_;
     TaskId nextTask_ = 1;

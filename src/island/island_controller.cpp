@@ -45,7 +45,7 @@ void IslandController::start(const PointerSample& sample) {
 }
 
 void IslandController::pointerMoved(const PointerSample& sample) {
-    if (pinnedOpen_ || !currentScreen_) return;
+    if (pinnedOpen_ || !currentScreen_ || pointerAway_) return;
     const ScreenFrame screen = chooseScreen(sample);
     if (screen.id != currentScreen_->id) {
         // Another screen: start over there, collapsed, with nothing left pending from here.
@@ -66,7 +66,14 @@ void IslandController::pointerMoved(const PointerSample& sample) {
 
 void IslandController::pointerLeft() {
     if (pinnedOpen_ || !currentScreen_) return;
+    pointerAway_ = true;
     step(false);
+}
+
+void IslandController::pointerEntered(const PointerSample& sample) {
+    if (pinnedOpen_ || !currentScreen_) return;
+    pointerAway_ = false;
+    pointerMoved(sample);
 }
 
 void IslandController::screensChanged(const PointerSample& sample) {
@@ -87,7 +94,8 @@ void IslandController::step(bool inside) {
     setClickable(port_.isExpanded());
     // Keep watching while the pointer is on the island (to notice it leave without an event)
     // or a close is pending (to notice it come back in time).
-    setPolling(inside || pendingClose_.has_value());
+    // Away, a poll would only read the stale position again.
+    setPolling(!pointerAway_ && (inside || pendingClose_.has_value()));
 }
 
 void IslandController::scheduleOpen() {

@@ -92,9 +92,14 @@ class IslandController {
 
     /// One step of the state machine, for every pointer event and every poll tick.
     void pointerMoved(const PointerSample& sample);
-    /// The pointer left the island's window without a position to read (hover taken from enter
-    /// and leave events): the same step with the pointer outside, on the current screen.
+    /// Where the pointer cannot be seen outside the island's own window (XWayland): it left
+    /// that window. Every step until the next pointerEntered takes it as outside and does not
+    /// poll, because the position read meanwhile is only the last one seen over the window,
+    /// perhaps inside the hit rectangle: so a pass shorter than the dwell never opens, and a
+    /// jump or flick away always closes after the grace.
     void pointerLeft();
+    /// The pointer entered the island's window, where its position is current again.
+    void pointerEntered(const PointerSample& sample);
 
     /// The screens changed: re-measure and move to the screen under the pointer, leaving the
     /// island's state and pending tasks as they are.
@@ -103,6 +108,7 @@ class IslandController {
     bool isPinnedOpen() const { return pinnedOpen_; }
     bool hasPendingOpen() const { return pendingOpen_.has_value(); }
     bool hasPendingClose() const { return pendingClose_.has_value(); }
+    bool isPointerAway() const { return pointerAway_; }
     const std::optional<ScreenFrame>& currentScreen() const { return currentScreen_; }
 
   private:
@@ -122,6 +128,8 @@ class IslandController {
     std::optional<ScreenFrame> currentScreen_;
     std::optional<Scheduler::TaskId> pendingOpen_;
     std::optional<Scheduler::TaskId> pendingClose_;
+    // Between pointerLeft and pointerEntered: the position the caller reads is stale.
+    bool pointerAway_ = false;
     // What the port was last told; unknown until the first call.
     std::optional<bool> clickable_;
     std::optional<bool> polling_;

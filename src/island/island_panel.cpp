@@ -13,16 +13,22 @@
 namespace wren {
 
 IslandPanel::IslandPanel(IslandModel& model, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+    // A plain window typed as a utility rather than Qt::Tool: the toolkit names a hidden 1 x 1
+    // helper as every tool window's WM_TRANSIENT_FOR, which window managers reject with a warning.
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint),
       model_(model),
       view_(new IslandView(model, this)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    setAttribute(Qt::WA_X11NetWmWindowTypeUtility);
     setWindowTitle(QStringLiteral("WrenIsland"));
     setFocusPolicy(Qt::NoFocus);
     winId();  // the native window exists from here on, so its input can be set before showing
+    // The attribute sets the type once; the xcb backend rewrites it on every flag change from
+    // this property (internal to Qt's xcb plugin, where 0x20 is its utility type).
+    windowHandle()->setProperty("_q_xcb_wm_window_type", 0x20);
     DesktopSession::keepPixelsOnScreen(windowHandle());
     DesktopSession::declineCompositorShadow(windowHandle());
     applyInput();

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/printed_text.h"
 #include "island/island_model.h"
 #include "views/animation.h"
 #include "views/island_view.h"
@@ -90,12 +91,8 @@ int run(const std::string& path) {
     if (!image.save(&buffer, "PNG") ||
         !writeFile(path, std::string(png.constData(), static_cast<std::size_t>(png.size())),
                    error)) {
-        // One line whatever the name holds: control bytes would break or restyle it.
-        std::string shown = path;
-        for (char& c : shown) {
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-        }
-        std::fprintf(stderr, "wrenisland: cannot write %s: %s\n", shown.c_str(), error.c_str());
+        std::fprintf(stderr, "wrenisland: cannot write %s: %s\n",
+                     PrintedText::forTerminal(path).c_str(), error.c_str());
         return 1;
     }
     return 0;

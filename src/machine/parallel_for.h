@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -11,24 +12,25 @@
 
 namespace wren {
 
-/// Runs body(i) once for every i in [0, count) across up to hardware-concurrency threads, the
-/// calling thread among them, and returns only when every call has finished. Indices are handed
-/// out one at a time, so a slow item does not hold up a batch. One item runs on the calling
-/// thread alone. Calls for different indices may run at the same time, so `body` must only touch
+/// Runs body(i) once for every i in [0, count) across up to hardware-concurrency threads, and
+/// never more than `maxWidth`, the calling thread among them, and returns only when every call
+/// has finished. Indices are handed out one at a time, so a slow item does not hold up a batch.
+/// One item, or a width of one, runs on the calling thread alone. Calls for different indices may run at the same time, so `body` must only touch
 /// what belongs to its index.
 ///
 /// An exception from `body` on any thread (a std::bad_alloc under memory pressure, say) never
 /// escapes that thread, which would end the process: it is caught there, no further index is
 /// started, every thread is joined, and then the first exception is rethrown to the caller.
 template <class Body>
-void parallelFor(std::size_t count, Body&& body) {
+void parallelFor(std::size_t count, Body&& body,
+                 std::size_t maxWidth = std::numeric_limits<std::size_t>::max()) {
     if (count == 0) return;
-    if (count == 1) {
-        body(std::size_t{0});
+    if (count == 1 || maxWidth <= 1) {
+        for (std::size_t i = 0; i < count; ++i) body(i);
         return;
     }
-    const std::size_t width =
-        std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), count);
+    const std::size_t width = std::min<std::size_t>(
+        {std::max(1u, std::thread::hardware_concurrency()), count, maxWidth});
 
     std::atomic<std::size_t> next{0};
     std::mutex failureMutex;

@@ -23,6 +23,10 @@ namespace wren::SessionDiscovery {
 namespace {
 
 constexpr double kRecentSeconds = 86400;
+// Two readers at the most. A read is mostly a copy out of the page cache, which two threads
+// already run at close to the speed of memory; each further thread would bring its own windows
+// and parser, fresh memory whose page faults cost about what the thread saves.
+constexpr std::size_t kMaxReaders = 2;
 constexpr std::string_view kTranscriptExtension = ".jsonl";
 
 std::string joined(const std::string& directory, std::string_view name) {
@@ -43,39 +47,39 @@ double modifiedSeconds(const struct stat& status) {
 void walk(const std::filesystem::path& root, double cutoff,
           std::vector<std::filesystem::path>& found) {
     struct Frame {
-        Directory dir;
+        DirectoryListing dir;
         std::string path;
         int depth;
     };
     std::vector<Frame> stack;
-    if (Directory top = openDirectory(AT_FDCWD, root.c_str(), true)) {
-        stack.push_back(Frame{std::move(top), root.native(), 0});
+    if (auto top = DirectoryListing::open(AT_FDCWD, root.c_str(), true)) {
+        stack.push_back(Frame{std::move(*top), root.native(), 0});
     }
     while (!stack.empty()) {
         Frame& frame = stack.back();
-        const dirent* entry = ::readdir(frame.dir.get());
-        if (entry == nullptr) {  // the end, or an error: either way this directory is done
+        const std::optional<DirectoryListing::Entry> entry = frame.dir.next();
+        if (!entry) {  // the end, or an error: either way this directory is done
             stack.pop_back();
             continue;
         }
-        const std::string_view name(entry->d_name);
+        const std::string_view name(entry->name);
         if (name.empty() || name.front() == '.') continue;  // hidden, also "." and ".."
         const bool transcriptName = name.ends_with(kTranscriptExtension);
-        const int dirFd = ::dirfd(frame.dir.get());
+        const int dirFd = frame.dir.fd();
         // The entry type, where the file system gives one, spares a stat of every directory
         // and of every file that is not a transcript: only transcripts need their time.
-        unsigned char type = entry->d_type;
+        unsigned char type = entry->type;
         struct stat status {};
         if (type == DT_UNKNOWN || (type == DT_REG && transcriptName)) {
-            if (::fstatat(dirFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            if (::fstatat(dirFd, entry->name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
             type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISREG(status.st_mode) ? DT_REG : DT_UNKNOWN;
         }
         if (type == DT_DIR) {
             if (frame.depth >= kMaxWalkDepth) continue;
             // O_NOFOLLOW: an entry that became a symlink since it was listed is not entered.
-            Directory child = openDirectory(dirFd, entry->d_name, false);
+            auto child = DirectoryListing::open(dirFd, entry->name, false);
             if (!child) continue;
-            Frame next{std::move(child), joined(frame.path, name), frame.depth + 1};
+            Frame next{std::move(*child), joined(frame.path, name), frame.depth + 1};
             stack.push_back(std::move(next));  // `frame` is not used past this point
             continue;
         }
@@ -100,7 +104,8 @@ std::vector<SessionSummary> readAll(const std::vector<ReadRequest>& requests) {
     if (requests.empty()) return {};
     return Profile::measure("read", [&] {
         std::vector<std::optional<SessionSummary>> slots(requests.size());
-        parallelFor(requests.size(), [&](std::size_t i) { slots[i] = read(requests[i]); });
+        parallelFor(
+            requests.size(), [&](std::size_t i) { slots[i] = read(requests[i]); }, kMaxReaders);
         // The helpers' arenas went with their threads; this thread's goes too, so a program
         // that waits between refreshes holds no window buffers meanwhile.
         ReaderArena::local().release();

@@ -18,11 +18,15 @@ std::filesystem::path directory(const char* xdgConfigHome, const std::filesystem
 /// The entry of this process's user: <directory>/io.github.wrenisland.WrenIsland.desktop.
 std::filesystem::path entryPath();
 
-/// The entry's text, starting `program` (an absolute path, quoted as desktop entries require).
+/// The entry's text, starting `program` (an absolute path, quoted as desktop entries require):
+/// the public command, so the entry outlives a move of the private toolkit program.
 std::string entryText(const std::filesystem::path& program);
 
-/// Whether the entry exists (as anything but a dangling name).
+/// Whether the entry exists (as anything but a dangling name) and does not turn itself off:
+/// desktops skip an entry with Hidden=true or X-GNOME-Autostart-enabled=false.
 bool isEnabled(const std::filesystem::path& entry);
+/// The same judged on the entry's text: false when its [Desktop Entry] group says either.
+bool textIsEnabled(std::string_view text);
 
 /// Writes the entry whole or not at all: into a temporary file beside it, then renamed over it,
 /// creating the folder if needed. An error message when it could not.

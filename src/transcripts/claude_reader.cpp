@@ -2,7 +2,6 @@
 #include "transcripts/jsonl_reader.h"
 #include "transcripts/message_text.h"
 #include "transcripts/reader_parts.h"
-#include "transcripts/regular_file.h"
 #include "transcripts/transcript_readers.h"
 
 namespace wren::SessionDiscovery {
@@ -85,12 +84,6 @@ std::optional<std::string> lastClaudeMessage(const TranscriptWindow& window) {
         parser, userMessage);
 }
 
-std::optional<SessionSummary> readClaude(const std::filesystem::path& file) {
-    const auto opened = RegularFile::open(file);
-    if (!opened) return std::nullopt;
-    return readClaude(*opened, file.filename().native());
-}
-
 std::optional<SessionSummary> readClaude(const ByteSource& source, std::string_view fileName) {
     ReaderArena& arena = ReaderArena::local();
     const auto size = source.size();
@@ -100,6 +93,7 @@ std::optional<SessionSummary> readClaude(const ByteSource& source, std::string_v
     if (!nativeID) return std::nullopt;
 
     ReaderParts::Findings found;
+    found.nativeID = std::move(*nativeID);
     std::optional<Instant> lastActivity;
     JSONLReader::ReverseLines lines(arena.recent.view(), *cuts);
     while (const auto line = lines.next()) {
@@ -115,18 +109,12 @@ std::optional<SessionSummary> readClaude(const ByteSource& source, std::string_v
         if (!found.lastMessage && userTurn) found.lastMessage = messageText(*record);
         if (lastActivity && found.lastMessage && found.cwd && found.tokens) break;
     }
-    if (!found.lastMessage) {
-        found.lastMessage = ReaderParts::olderMessage(
-            source, size, arena,
-            [&](std::string_view line) {
-                return json::contains(line, kUserMarker) && !surelyNoText(arena.skimmer, line);
-            },
-            userMessage);
-    }
-    if (!lastActivity) return std::nullopt;
-    found.lastActivity = *lastActivity;
-    found.nativeID = std::move(*nativeID);
-    return ReaderParts::summary(Agent::claude, std::move(found));
+    return ReaderParts::finished(
+        Agent::claude, std::move(found), lastActivity, source, size, arena,
+        [&](std::string_view line) {
+            return json::contains(line, kUserMarker) && !surelyNoText(arena.skimmer, line);
+        },
+        userMessage);
 }
 
 }  // namespace wren::SessionDiscovery

@@ -2,7 +2,6 @@
 #include "transcripts/jsonl_reader.h"
 #include "transcripts/message_text.h"
 #include "transcripts/reader_parts.h"
-#include "transcripts/regular_file.h"
 #include "transcripts/transcript_readers.h"
 
 namespace wren::SessionDiscovery {
@@ -86,26 +85,23 @@ std::optional<std::string> lastCodexMessage(const TranscriptWindow& window) {
                                       parser, userMessage);
 }
 
-std::optional<SessionSummary> readCodex(const std::filesystem::path& file) {
-    // One open for the head and both tails.
-    const auto opened = RegularFile::open(file);
-    if (!opened) return std::nullopt;
-    return readCodex(*opened, file.filename().native());
-}
-
 std::optional<SessionSummary> readCodex(const ByteSource& source, std::string_view fileName) {
     ReaderArena& arena = ReaderArena::local();
     const auto size = source.size();
-    const auto headCuts = JSONLReader::readHead(source, size, kHeadBytes, arena.head);
+    // The head goes through the buffer the tail then fills: the header keeps copies of what it
+    // needs, and a second buffer would be memory each thread touches for nothing.
+    const auto headCuts = JSONLReader::readHead(source, size, kHeadBytes, arena.recent);
     if (!headCuts) return std::nullopt;
+    Header header = readHeader(arena.recent, *headCuts, arena.parser);
     const auto cuts = JSONLReader::readTail(source, size, kRecentBytes, 0, arena.recent);
     if (!cuts) return std::nullopt;
 
-    Header header = readHeader(arena.head, *headCuts, arena.parser);
     auto nativeID = header.id ? std::move(header.id) : uuid(fileName);
     if (!nativeID) return std::nullopt;
 
     ReaderParts::Findings found;
+    found.nativeID = std::move(*nativeID);
+    found.cwd = std::move(header.cwd);
     std::optional<Instant> lastActivity;
     JSONLReader::ReverseLines lines(arena.recent.view(), *cuts);
     while (const auto line = lines.next()) {
@@ -132,15 +128,8 @@ std::optional<SessionSummary> readCodex(const ByteSource& source, std::string_vi
         }
         if (lastActivity && found.lastMessage && found.tokens) break;
     }
-    if (!found.lastMessage) {
-        found.lastMessage =
-            ReaderParts::olderMessage(source, size, arena, mayBeMessage, userMessage);
-    }
-    if (!lastActivity) return std::nullopt;
-    found.lastActivity = *lastActivity;
-    found.nativeID = std::move(*nativeID);
-    found.cwd = std::move(header.cwd);
-    return ReaderParts::summary(Agent::codex, std::move(found));
+    return ReaderParts::finished(Agent::codex, std::move(found), lastActivity, source, size, arena,
+                                 mayBeMessage, userMessage);
 }
 
 }  // namespace wren::SessionDiscovery

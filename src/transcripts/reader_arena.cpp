@@ -8,7 +8,6 @@ ReaderArena& ReaderArena::local() {
 }
 
 void ReaderArena::release() {
-    head.release();
     recent.release();
     older.release();
     parser = json::LineParser();

@@ -18,8 +18,7 @@ namespace wren {
 /// - whoever owns the thread may release() the memory between calls (discovery does so when it
 ///   is done, so an idle program keeps no megabytes of scratch).
 struct ReaderArena {
-    PaddedBuffer head;    // the Codex session header window (96 KiB)
-    PaddedBuffer recent;  // the last 512 KiB
+    PaddedBuffer recent;  // the last 512 KiB; before them, the Codex session header (96 KiB)
     PaddedBuffer older;   // the 3.5 MiB before them, only when no user message was found
     json::LineParser parser;
     /// A lazy parser that looks at a few members of a line without building all of it, to turn

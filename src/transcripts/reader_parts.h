@@ -14,7 +14,7 @@
 
 /// What the Claude and the Codex reader share: the search for the newest user message, the
 /// adaptor that walks a split window newest first, the read of the older window, and the
-/// summary they build. Internal to the readers.
+/// summary they build and how they end. Internal to the readers.
 namespace wren::ReaderParts {
 
 /// The newest line for which `message(record)` gives text, among those `nextLine` hands out
@@ -63,6 +63,23 @@ struct Findings {
 /// The summary both readers build: the id from the agent's prefix, the project from the working
 /// directory, and the composition estimate from the tokens and turns.
 SessionSummary summary(Agent agent, Findings findings);
+
+/// How both readers end once the recent window is scanned: no summary without a time of last
+/// activity, and then no older window either, since nothing in it could make one; otherwise,
+/// when the scan found no user message, the newest one of the older window (see olderMessage).
+template <class WorthParsing, class Message>
+std::optional<SessionSummary> finished(Agent agent, Findings found,
+                                       std::optional<Instant> lastActivity,
+                                       const ByteSource& source, std::optional<std::uint64_t> size,
+                                       ReaderArena& arena, WorthParsing&& worthParsing,
+                                       Message&& message) {
+    if (!lastActivity) return std::nullopt;
+    if (!found.lastMessage) {
+        found.lastMessage = olderMessage(source, size, arena, worthParsing, message);
+    }
+    found.lastActivity = *lastActivity;
+    return summary(agent, std::move(found));
+}
 
 }  // namespace wren::ReaderParts
 

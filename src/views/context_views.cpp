@@ -7,6 +7,7 @@
 #include "views/session_entry.h"
 #include "views/session_parts.h"
 #include "views/style.h"
+#include "widget/qt_text.h"
 #include "widget/relative_time.h"
 #include "widget/token_format.h"
 #include "widget/wren_context_widget.h"
@@ -16,8 +17,33 @@ namespace {
 
 using Style::Face;
 
-QString qt(const std::string& s) {
-    return QString::fromStdString(s);
+// How the band reads: quieter in the strip than as the open island's header.
+struct BandLook {
+    const QFont& tokens;
+    QColor tokensColour;
+    const QFont& today;
+    double todayGap;
+    double activityOpacity;
+};
+
+// The band along the top of both: today's tokens left of the notch, time worked and active
+// sessions right of it.
+void paintBand(QPainter& painter, const IslandLayout& layout, double inset, double width,
+               const WrenContextWidget& widget, const BandLook& look, const QPaintDevice* device) {
+    const double band = layout.bandHeight();
+    const double column = layout.sideColumn(inset);
+    const QString tokens = qt(TokenFormat::shortForm(widget.tokensToday()));
+    const double tokensWidth = std::min(column, Style::textWidth(look.tokens, tokens, device));
+    painter.save();
+    painter.setClipRect(QRectF(inset, 0, column, band));
+    Style::drawLine(painter, QRectF(inset, 0, tokensWidth, band), tokens, look.tokens,
+                    look.tokensColour);
+    const double todayLeft = inset + tokensWidth + look.todayGap;
+    Style::drawLine(painter, QRectF(todayLeft, 0, std::max(0.0, inset + column - todayLeft), band),
+                    QStringLiteral("today"), look.today, Style::cream(0.4));
+    painter.restore();
+    paintActivityGroup(painter, QRectF(width - inset - column, 0, column, band), widget,
+                       look.activityOpacity, device);
 }
 
 }  // namespace
@@ -77,20 +103,16 @@ void WrenContextStrip::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     beginPaint(painter);
 
-    const double band = layout_.bandHeight();
-    const double column = layout_.sideColumn(inset_);
-    const double left = inset_;
-    const double right = width() - inset_;
-
     const QFont& f = Style::font(Face::mono, 10, QFont::Medium, false, this);
-    Style::drawLine(painter, QRectF(left, 0, column, band),
-                    qt(TokenFormat::shortForm(widget_.tokensToday())) + QStringLiteral(" today"), f,
-                    Style::cream(0.4));
-    paintActivityGroup(painter, QRectF(right - column, 0, column, band), widget_, 0.4, this);
+    paintBand(painter, layout_, inset_, width(), widget_,
+              {f, Style::cream(0.4), f, Style::textWidth(f, QStringLiteral(" "), this), 0.4}, this);
 
     const std::optional<SessionSummary> active = widget_.active();
     if (!active) return;
     // The newest session fills what the band leaves, above a 2-point bottom padding.
+    const double band = layout_.bandHeight();
+    const double left = inset_;
+    const double right = width() - inset_;
     const QRectF row(left, band, right - left, std::max(0.0, height() - band - 2));
     const double icon = 17;
     const double mid = row.center().y();
@@ -198,25 +220,10 @@ void WrenContextView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     beginPaint(painter);
 
-    const double band = layout_.bandHeight();
-    const double column = layout_.sideColumn(headerInset_);
-    const double left = headerInset_;
-    const double right = width() - headerInset_;
-
-    const QFont& tokensFont = Style::font(Face::mono, 11, QFont::DemiBold, false, this);
-    const QFont& todayFont = Style::font(Face::system, 10, QFont::Normal, false, this);
-    const QString tokens = qt(TokenFormat::shortForm(widget_.tokensToday()));
-    const double tokensWidth = std::min(column, Style::textWidth(tokensFont, tokens, this));
-    painter.save();
-    painter.setClipRect(QRectF(left, 0, column, band));
-    Style::drawLine(painter, QRectF(left, 0, tokensWidth, band), tokens, tokensFont,
-                    Style::cream(0.85));
-    const double todayLeft = left + tokensWidth + 6;
-    Style::drawLine(painter, QRectF(todayLeft, 0, std::max(0.0, left + column - todayLeft), band),
-                    QStringLiteral("today"), todayFont, Style::cream(0.4));
-    painter.restore();
-
-    paintActivityGroup(painter, QRectF(right - column, 0, column, band), widget_, 0.45, this);
+    paintBand(painter, layout_, headerInset_, width(), widget_,
+              {Style::font(Face::mono, 11, QFont::DemiBold, false, this), Style::cream(0.85),
+               Style::font(Face::system, 10, QFont::Normal, false, this), 6, 0.45},
+              this);
 }
 
 }  // namespace wren

@@ -4,12 +4,15 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "views/agent_icon.h"
 #include "views/style.h"
 #include "views/symbols.h"
+#include "widget/qt_text.h"
 #include "widget/token_format.h"
 
 namespace wren {
@@ -17,9 +20,6 @@ namespace {
 
 using Style::Face;
 
-QString qt(const std::string& s) {
-    return QString::fromStdString(s);
-}
 QString shortTokens(std::int64_t tokens) {
     return qt(TokenFormat::shortForm(tokens));
 }
@@ -350,6 +350,33 @@ void SessionDetail::layoutChildren() {
     place(hint_, x, kActionTop, kButtonRowHeight);
 }
 
+LegendFit fitLegend(const std::vector<double>& labelWidths, const std::vector<double>& countWidths,
+                    double width) {
+    constexpr double kDot = 5;
+    // Spacing steps, loosest first: dot to label, label to count, item to item.
+    constexpr LegendFit kSteps[] = {{0, 5, 5, 11}, {0, 4, 4, 8}, {0, 3, 3, 6}};
+    const std::size_t items = std::min(labelWidths.size(), countWidths.size());
+    const auto widthOf = [&](std::size_t n, const LegendFit& step) {
+        double total = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            total += kDot + step.labelGap + labelWidths[i] + step.countGap + countWidths[i];
+            if (i > 0) total += step.itemGap;
+        }
+        return total;
+    };
+    for (LegendFit step : kSteps) {
+        if (widthOf(items, step) <= width) {
+            step.shown = items;
+            return step;
+        }
+    }
+    LegendFit tightest = kSteps[std::size(kSteps) - 1];
+    while (tightest.shown < items && widthOf(tightest.shown + 1, tightest) <= width) {
+        ++tightest.shown;
+    }
+    return tightest;
+}
+
 QString SessionDetail::contextText() const {
     const QString total = shortTokens(session_.totalTokens());
     if (session_.contextWindow) {
@@ -394,24 +421,28 @@ void SessionDetail::paintEvent(QPaintEvent*) {
     const QFont& labelFont = Style::font(Face::system, 10, QFont::Normal, false, this);
     const QFont& countFont = Style::font(Face::mono, 10, QFont::Normal, false, this);
     const double legendEnd = w - contextWidth - 8;
+    std::vector<QString> labels, counts;
+    std::vector<double> labelWidths, countWidths;
+    for (const ContextSegment& segment : session_.segments) {
+        labels.push_back(qt(segment.label));
+        counts.push_back(shortTokens(segment.tokens));
+        labelWidths.push_back(Style::textWidth(labelFont, labels.back(), this));
+        countWidths.push_back(Style::textWidth(countFont, counts.back(), this));
+    }
+    const LegendFit fit = fitLegend(labelWidths, countWidths, legendEnd);
     painter.save();
     painter.setClipRect(QRectF(0, kLegendTop - 2, std::max(0.0, legendEnd), kLegendHeight + 4));
     double x = 0;
-    for (const ContextSegment& segment : session_.segments) {
-        if (x >= legendEnd) break;
+    for (std::size_t i = 0; i < fit.shown; ++i) {
         Style::fillDot(painter, {x + 2.5, kLegendTop + kLegendHeight / 2}, 5,
-                       Style::toColor(segment.color));
-        x += 5 + 5;
-        const QString label = qt(segment.label);
-        const double labelWidth = Style::textWidth(labelFont, label, this);
-        Style::drawLine(painter, QRectF(x, kLegendTop, labelWidth + 1, kLegendHeight), label,
-                        labelFont, Style::cream(0.55));
-        x += labelWidth + 5;
-        const QString count = shortTokens(segment.tokens);
-        const double countWidth = Style::textWidth(countFont, count, this);
-        Style::drawLine(painter, QRectF(x, kLegendTop, countWidth + 1, kLegendHeight), count,
-                        countFont, Style::cream(0.33));
-        x += countWidth + 11;
+                       Style::toColor(session_.segments[i].color));
+        x += 5 + fit.labelGap;
+        Style::drawLine(painter, QRectF(x, kLegendTop, labelWidths[i] + 1, kLegendHeight),
+                        labels[i], labelFont, Style::cream(0.55));
+        x += labelWidths[i] + fit.countGap;
+        Style::drawLine(painter, QRectF(x, kLegendTop, countWidths[i] + 1, kLegendHeight),
+                        counts[i], countFont, Style::cream(0.33));
+        x += countWidths[i] + fit.itemGap;
     }
     painter.restore();
 

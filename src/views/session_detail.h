@@ -33,6 +33,18 @@ QColor tint(std::optional<double> remaining);
 std::vector<double> compositionWidths(const std::vector<ContextSegment>& segments,
                                       std::int64_t total, double width, double gap);
 
+/// How the legend under the composition bar fits in `width` (what the context figure leaves):
+/// every item at the widest spacing step that lets them all fit, else as many whole items as fit
+/// at the tightest, from the first. An item is a 5-wide dot, its label and its count.
+struct LegendFit {
+    std::size_t shown = 0;  // items drawn, from the first
+    double labelGap = 0;    // between the dot and the label
+    double countGap = 0;    // between the label and the count
+    double itemGap = 0;     // between one item's count and the next one's dot
+};
+LegendFit fitLegend(const std::vector<double>& labelWidths, const std::vector<double>& countWidths,
+                    double width);
+
 /// "Claude 42% left": starts a new session in an agent, tinted by its remaining quota.
 class AgentStartPill final : public PressablePart {
     Q_OBJECT

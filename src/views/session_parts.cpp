@@ -4,6 +4,7 @@
 
 #include "views/agent_icon.h"
 #include "views/style.h"
+#include "widget/qt_text.h"
 #include "widget/relative_time.h"
 
 namespace wren::SessionParts {
@@ -15,10 +16,6 @@ constexpr double kTimeColumn = 34;
 constexpr double kIdentitySpacing = 9;
 constexpr double kProjectColumn = 92;
 constexpr double kMinimumGap = 8;
-
-QString qt(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 }  // namespace
 

@@ -20,6 +20,17 @@ double strokeFraction(int weight) {
     return std::clamp(0.09 + 0.04 * t, 0.07, 0.13);
 }
 
+// From the current point down the left side at `left`, round both bottom corners, and up the
+// right side to `rightEnd`: the open box both glyphs draw.
+void roundedBottom(QPainterPath& path, double left, double right, double bottom, double corner,
+                   double rightEnd) {
+    path.lineTo(left, bottom - corner);
+    path.quadTo(left, bottom, left + corner, bottom);
+    path.lineTo(right - corner, bottom);
+    path.quadTo(right, bottom, right, bottom - corner);
+    path.lineTo(right, rightEnd);
+}
+
 QPainterPath reopenPath() {
     QPainterPath path;
     // The square, open from the middle of its top edge round to the middle of its right edge.
@@ -27,11 +38,7 @@ QPainterPath reopenPath() {
     path.moveTo(0.42, top);
     path.lineTo(left + corner, top);
     path.quadTo(left, top, left, top + corner);
-    path.lineTo(left, bottom - corner);
-    path.quadTo(left, bottom, left + corner, bottom);
-    path.lineTo(right - corner, bottom);
-    path.quadTo(right, bottom, right, bottom - corner);
-    path.lineTo(right, 0.58);
+    roundedBottom(path, left, right, bottom, corner, 0.58);
     // The arrow, from inside the square out past its open corner.
     path.moveTo(0.4, 0.6);
     path.lineTo(1, 0);
@@ -46,11 +53,7 @@ QPainterPath saveToMemoryPath() {
     // The tray.
     const double top = 0.56, corner = 0.18;
     path.moveTo(0, top);
-    path.lineTo(0, 1 - corner);
-    path.quadTo(0, 1, corner, 1);
-    path.lineTo(1 - corner, 1);
-    path.quadTo(1, 1, 1, 1 - corner);
-    path.lineTo(1, top);
+    roundedBottom(path, 0, 1, 1, corner, top);
     // The arrow, down into it.
     path.moveTo(0.5, 0);
     path.lineTo(0.5, 0.7);

@@ -1,20 +1,20 @@
 #include "widget/row_actions.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QMetaObject>
 #include <QThreadPool>
 #include <QUrl>
 
 #include "machine/install_state.h"
+#include "platform/clean_launch.h"
 #include "widget/session_opener.h"
 
 namespace wren {
 namespace {
 
 void openWithDesktop(const QString& url) {
-    // Qt starts xdg-open detached and returns at once.
-    QDesktopServices::openUrl(QUrl(url));
+    // Not QDesktopServices: its xdg-open would inherit the island's blocked signals.
+    CleanLaunch::startDetached("xdg-open", {QUrl(url).toString(QUrl::FullyEncoded).toStdString()});
 }
 
 // `work` on a pool thread; its answer goes to `done` on the GUI thread.

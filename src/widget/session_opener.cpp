@@ -10,13 +10,11 @@
 #include <system_error>
 
 #include "machine/home_directory.h"
+#include "platform/clean_launch.h"
+#include "widget/qt_text.h"
 
 namespace wren::SessionOpener {
 namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Only the first bytes matter: a desktop file name.
 constexpr qint64 kMaxQueryOutput = 4096;
@@ -47,10 +45,7 @@ bool resumeInTerminal(const SessionSummary& session) {
     const auto launch = terminalResume(session, terminal.toStdString(), agent.toStdString());
     // Never start the agent in some other directory than the session's own.
     if (!launch || !isDirectory(launch->workingDirectory)) return false;
-    QStringList arguments;
-    for (const auto& argument : launch->arguments) arguments << QString::fromStdString(argument);
-    return QProcess::startDetached(QString::fromStdString(launch->program), arguments,
-                                   QString::fromStdString(launch->workingDirectory));
+    return CleanLaunch::startDetached(launch->program, launch->arguments, launch->workingDirectory);
 }
 
 }  // namespace
@@ -59,6 +54,16 @@ bool hasSchemeHandler(std::string_view scheme) {
     QProcess query;
     query.setProcessChannelMode(QProcess::SeparateChannels);
     query.setStandardInputFile(QProcess::nullDevice());
+    QProcessEnvironment environment;
+    for (const std::string& entry : CleanLaunch::userEnvironment()) {
+        const std::size_t equals = entry.find('=');
+        environment.insert(QString::fromStdString(entry.substr(0, equals)),
+                           equals == std::string::npos
+                               ? QString()
+                               : QString::fromStdString(entry.substr(equals + 1)));
+    }
+    query.setProcessEnvironment(environment);
+    query.setChildProcessModifier(&CleanLaunch::resetSignals);
     query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
                                              QStringLiteral("x-scheme-handler/") + qt(scheme)});
     if (!query.waitForStarted(kCommandTimeoutMs)) return false;
@@ -77,7 +82,7 @@ bool open(const SessionSummary& session) {
     // xdg-open is started detached: in a bare X session it runs the handler in the foreground,
     // which may take as long as the app stays open.
     if (hasSchemeHandler(scheme(session.agent)) &&
-        QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(*link)})) {
+        CleanLaunch::startDetached("xdg-open", {*link})) {
         return true;
     }
     return resumeInTerminal(session);

@@ -58,6 +58,11 @@ TEST(CommandLine, OurOptionsTheToolkitsAndEverythingElse) {
         {{"-platform", "offscreen"}, Action::island, {"-platform", "offscreen"}, ""},
         {{"--platform", "xcb", "-reverse"}, Action::island, {"--platform", "xcb", "-reverse"}, ""},
         {{"-style=fusion", "--json"}, Action::json, {"-style=fusion"}, ""},
+        {{"--stylesheet=a.qss"}, Action::island, {"--stylesheet=a.qss"}, ""},
+        // Qt takes a value after "=" only for those two; it would ignore these.
+        {{"-platform=offscreen"}, Action::invalid, {}, "unknown option '-platform=offscreen'"},
+        {{"--display=:1"}, Action::invalid, {}, "'--display=:1'"},
+        {{"-reverse=1"}, Action::invalid, {}, "'-reverse=1'"},
         {{"-display", ":1", "-geometry", "100x100", "-sync"},
          Action::island,
          {"-display", ":1", "-geometry", "100x100", "-sync"},

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <string>
 
-#include "machine/transcript_files.h"
+#include "transcript_files.h"
 #include "transcripts/temp_dir.h"
 
 namespace wren {

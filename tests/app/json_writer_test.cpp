@@ -8,6 +8,8 @@
 #include <random>
 #include <string>
 
+#include "app/printed_text.h"
+
 namespace wren {
 namespace {
 
@@ -15,7 +17,7 @@ using namespace std::string_literals;
 
 std::string literal(std::string_view text) {
     std::string out;
-    JsonWriter::appendString(out, text);
+    PrintedText::appendJsonString(out, text);
     return out;
 }
 

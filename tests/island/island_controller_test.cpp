@@ -119,42 +119,69 @@ struct Rig {
 
 // The state by every column of the controller's table at once, so a half-made transition shows.
 std::string stateOf(const Rig& r) {
-    const bool flags[] = {r.port.model.isHoveringCollapsed, r.port.model.isExpanded,
-                          r.ctl.hasPendingOpen(),           r.ctl.hasPendingClose(),
-                          r.port.polling.value_or(false),   r.port.clickable.value_or(false)};
+    const bool flags[] = {r.port.model.isHoveringCollapsed,
+                          r.port.model.isExpanded,
+                          r.ctl.hasPendingOpen(),
+                          r.ctl.hasPendingClose(),
+                          r.port.polling.value_or(false),
+                          r.port.clickable.value_or(false),
+                          r.ctl.isPointerAway()};
     struct Row {
         const char* name;
-        bool flags[6];
+        bool flags[7];
     };
+    // "Away": the pointer left the window where it cannot be followed outside it.
     static constexpr Row kTable[] = {
-        {"Collapsed", {false, false, false, false, false, false}},
-        {"Dwell", {true, false, true, false, true, false}},
-        {"Open", {true, true, false, false, true, true}},
-        {"Grace", {false, true, false, true, true, true}},
+        {"Collapsed", {false, false, false, false, false, false, false}},
+        {"Dwell", {true, false, true, false, true, false, false}},
+        {"Open", {true, true, false, false, true, true, false}},
+        {"Grace", {false, true, false, true, true, true, false}},
+        {"Collapsed away", {false, false, false, false, false, false, true}},
+        {"Grace away", {false, true, false, true, false, true, true}},
     };
     if (r.clock.pending() != std::size_t{flags[2]} + flags[3]) return "leaked task";
     for (const Row& row : kTable)
-        if (std::equal(flags, flags + 6, row.flags)) return row.name;
+        if (std::equal(flags, flags + 7, row.flags)) return row.name;
     std::string odd = "odd:";
     for (bool f : flags) odd += f ? '1' : '0';
     return odd;
 }
 
 void enter(Rig& r, const std::string& state) {
-    if (state == "Collapsed") r.move(kOffLeft);
-    if (state != "Collapsed") r.move(kOnLeft);
-    if (state == "Open" || state == "Grace") r.clock.advance(kDwell);
+    if (state.starts_with("Collapsed")) r.move(kOffLeft);
+    if (!state.starts_with("Collapsed")) r.move(kOnLeft);
+    if (state.starts_with("Open") || state.starts_with("Grace")) r.clock.advance(kDwell);
     if (state == "Grace") r.move(kOffLeft);
+    if (state.ends_with("away")) r.ctl.pointerLeft();
     ASSERT_EQ(stateOf(r), state);
 }
 
 TEST(IslandController, EveryTransition) {
-    enum Event { In, Out, Left, OpenFires, CloseFires, ElsewhereOff, ElsewhereOn };
+    // Away, In and Elsewhere are steps with a stale position; EnteredBeside enters the open
+    // window beside its hit rectangle.
+    enum Event {
+        In,
+        Out,
+        Left,
+        OpenFires,
+        CloseFires,
+        ElsewhereOff,
+        ElsewhereOn,
+        Entered,
+        EnteredBeside
+    };
     const std::function<void(Rig&)> kEvents[] = {
-        [](Rig& r) { r.move(kOnLeft); },         [](Rig& r) { r.move(kOffLeft); },
-        [](Rig& r) { r.ctl.pointerLeft(); },     [](Rig& r) { r.clock.advance(kDwell); },
-        [](Rig& r) { r.clock.advance(kGrace); }, [](Rig& r) { r.move(kOffRight); },
+        [](Rig& r) { r.move(kOnLeft); },
+        [](Rig& r) { r.move(kOffLeft); },
+        [](Rig& r) { r.ctl.pointerLeft(); },
+        [](Rig& r) { r.clock.advance(kDwell); },
+        [](Rig& r) { r.clock.advance(kGrace); },
+        [](Rig& r) { r.move(kOffRight); },
         [](Rig& r) { r.move(kOnRight); },
+        [](Rig& r) { r.ctl.pointerEntered(r.at(kOnLeft)); },
+        [](Rig& r) {
+            r.ctl.pointerEntered(r.at({960, 380}));
+        },
     };
     struct Case {
         const char* from;
@@ -167,17 +194,30 @@ TEST(IslandController, EveryTransition) {
     const Case cases[] = {
         {"Collapsed", In, "Dwell", 1, false, false},
         {"Collapsed", Out, "Collapsed", 0, true, false},
-        {"Collapsed", Left, "Collapsed", 0, true, false},
+        {"Collapsed", Left, "Collapsed away", 0, true, false},
+        {"Collapsed", Entered, "Dwell", 1, false, false},
         {"Dwell", In, "Dwell", 0, true, false},
         {"Dwell", Out, "Collapsed", 0, false, false},
-        {"Dwell", Left, "Collapsed", 0, false, false},
+        {"Dwell", Left, "Collapsed away", 0, false, false},
         {"Dwell", OpenFires, "Open", 0, false, false},
         {"Open", In, "Open", 0, true, false},
         {"Open", Out, "Grace", 0, false, false},
-        {"Open", Left, "Grace", 0, false, false},
+        {"Open", Left, "Grace away", 0, false, false},
         {"Grace", In, "Open", 1, false, false},
         {"Grace", Out, "Grace", 0, true, false},
+        {"Grace", Left, "Grace away", 0, false, false},
         {"Grace", CloseFires, "Collapsed", 0, false, false},
+        // Away, only an enter counts: a stale position inside never opens or keeps it open,
+        // one on another screen never moves it.
+        {"Collapsed away", In, "Collapsed away", 0, true, false},
+        {"Collapsed away", ElsewhereOn, "Collapsed away", 0, true, false},
+        {"Collapsed away", Left, "Collapsed away", 0, true, false},
+        {"Collapsed away", Entered, "Dwell", 1, false, false},
+        {"Grace away", In, "Grace away", 0, true, false},
+        {"Grace away", ElsewhereOff, "Grace away", 0, true, false},
+        {"Grace away", Entered, "Open", 1, false, false},
+        {"Grace away", EnteredBeside, "Grace", 0, false, false},
+        {"Grace away", CloseFires, "Collapsed away", 0, false, false},
         {"Collapsed", ElsewhereOff, "Collapsed", 0, false, true},
         {"Dwell", ElsewhereOff, "Collapsed", 0, false, true},
         {"Open", ElsewhereOff, "Collapsed", 0, false, true},

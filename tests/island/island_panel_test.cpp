@@ -14,9 +14,21 @@ namespace {
 
 using testing::session;
 
+// Leaves the animator as other tests expect it: on, on its own clock, and ticking no frames for
+// a panel that is gone.
+class IslandPanelTest : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        anim::Animator& animator = anim::Animator::instance();
+        animator.setDisabled(false);
+        animator.setClock({});
+        animator.advance();
+    }
+};
+
 // The window only ever holds what is drawn, and the body never moves on the desktop while the
 // window grows, shrinks and moves around it.
-TEST(IslandPanel, WindowGrowsBeforeTheBodyAndShrinksOnceItRests) {
+TEST_F(IslandPanelTest, WindowGrowsBeforeTheBodyAndShrinksOnceItRests) {
     anim::Animator& animator = anim::Animator::instance();
     double t = 100;
     animator.setClock([&t] { return t; });
@@ -70,9 +82,6 @@ TEST(IslandPanel, WindowGrowsBeforeTheBodyAndShrinksOnceItRests) {
     // Another screen: there at once.
     panel.placeOn(Rect{1920, 0, 2560, 1440});
     EXPECT_EQ(panel.geometry(), QRect(1920 + 1280 - 253, 0, 506, 60));
-
-    animator.setDisabled(true);
-    animator.setClock({});
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <QProcessEnvironment>
 #include <ctime>
 
-#include "machine/transcript_files.h"
+#include "transcript_files.h"
 #include "transcripts/temp_dir.h"
 
 namespace wren {
@@ -83,12 +83,18 @@ TEST(RenderMode, APictureThatCannotBeWrittenFailsInOneLine) {
     const std::string fifo = (home / "fifo.png").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     std::filesystem::create_directories(home / "folder.png");
+    // A name that would break the line, restyle the terminal or reorder the line is escaped.
+    const std::string hostile = (home / "missing/a\nb\x1b[2J\u202e\u0085.png").string();
     for (const std::string& target :
-         {(home / "missing/island.png").string(), fifo, (home / "folder.png").string()}) {
+         {(home / "missing/island.png").string(), fifo, (home / "folder.png").string(), hostile}) {
         const Outcome run = render(home, QString::fromStdString(target));
         EXPECT_EQ(run.status, 1) << target;
         EXPECT_TRUE(run.err.startsWith("wrenisland: cannot write ")) << run.err.toStdString();
         EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+        if (target == hostile) {
+            EXPECT_TRUE(run.err.contains("/missing/a\\nb\\x1b[2J\\u202e\\u0085.png: "))
+                << run.err.toStdString();
+        }
     }
 }
 

@@ -202,6 +202,21 @@ TEST(Candidates, ManyOldFilesBesideAFewRecentOnes) {
         static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()));
 }
 
+// A folder is listed in batches of what fits the listing's buffer: one many batches long, with
+// a subfolder among its entries, yields every transcript once.
+TEST(Candidates, FolderLargerThanOneBatchIsListedWhole) {
+    TempDir dir;
+    std::vector<std::string> expected{"big/sub/inner.jsonl"};
+    fileAged(dir, expected.front(), kHour);
+    const std::string stem(60, 's');  // long names, so a few hundred fill a batch
+    for (int i = 0; i < 3000; ++i) {
+        expected.push_back("big/" + stem + std::to_string(i) + ".jsonl");
+        fileAged(dir, expected.back(), kHour);
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(found(dir), expected);
+}
+
 int openDescriptors() {
     int count = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++count;

@@ -8,7 +8,7 @@
 
 #include "machine/profile.h"
 #include "machine/session_discovery.h"
-#include "machine/transcript_files.h"
+#include "transcript_files.h"
 #include "transcripts/iso8601.h"
 #include "transcripts/temp_dir.h"
 

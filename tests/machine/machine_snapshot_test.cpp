@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "machine/transcript_files.h"
+#include "transcript_files.h"
 #include "transcripts/temp_dir.h"
 
 namespace wren {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <limits>
 #include <mutex>
 #include <set>
 #include <stdexcept>
@@ -27,15 +28,19 @@ TEST(ParallelFor, RunsEveryIndexExactlyOnceAndJoinsBeforeReturning) {
     }
 }
 
-TEST(ParallelFor, WidthIsBoundedByTheItemsAndTheMachine) {
-    const auto threadsUsed = [](std::size_t count) {
+TEST(ParallelFor, WidthIsBoundedByTheItemsTheMachineAndTheCaller) {
+    const auto threadsUsed = [](std::size_t count,
+                                std::size_t maxWidth = std::numeric_limits<std::size_t>::max()) {
         std::mutex mutex;
         std::set<std::thread::id> ids;
-        parallelFor(count, [&](std::size_t) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));  // let every thread join in
-            const std::lock_guard lock(mutex);
-            ids.insert(std::this_thread::get_id());
-        });
+        parallelFor(
+            count,
+            [&](std::size_t) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));  // let all join in
+                const std::lock_guard lock(mutex);
+                ids.insert(std::this_thread::get_id());
+            },
+            maxWidth);
         return ids;
     };
     const std::set<std::thread::id> one = threadsUsed(1);
@@ -50,6 +55,9 @@ TEST(ParallelFor, WidthIsBoundedByTheItemsAndTheMachine) {
     if (width > 1) {
         EXPECT_GT(many.size(), 1u) << "the items were spread over threads";
     }
+    EXPECT_EQ(threadsUsed(40, 1), std::set<std::thread::id>{std::this_thread::get_id()})
+        << "a width of one runs every item on the calling thread";
+    EXPECT_LE(threadsUsed(40, 2).size(), 2u);
 }
 
 // A throw on a helper thread used to end the process; it must reach the caller after the join,

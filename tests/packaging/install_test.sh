@@ -28,6 +28,7 @@ expected=(
     "usr/share/applications/$id.desktop"
     "usr/share/metainfo/$id.metainfo.xml"
     usr/share/man/man1/wrenisland.1
+    usr/share/doc/wrenisland/copyright
     "usr/share/icons/hicolor/scalable/apps/$id.svg"
 )
 for n in 16 22 24 32 48 64 128 256 512; do expected+=("usr/share/icons/hicolor/${n}x${n}/apps/$id.png"); done
@@ -35,11 +36,12 @@ for f in "${expected[@]}"; do check "installs $f" test -s "$stage/$f"; done
 check "the installed command starts" test "$("$stage/usr/bin/wrenisland" --version)" = "WrenIsland $(awk -F'"' '/CMAKE_PROJECT_VERSION:/ {print}' "$build/CMakeCache.txt" | sed 's/.*=//')"
 check "and finds the installed island program" env -u DISPLAY -u WAYLAND_DISPLAY \
     WRENISLAND_RENDER="$scratch/island.png" "$stage/usr/bin/wrenisland"
+check "the licence is MIT's, ours" grep -q "Copyright (c) 2026 The WrenIsland authors" \
+    "$stage/usr/share/doc/wrenisland/copyright"
 
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$stage/usr/share/applications/$id.desktop" >"$scratch/desktop.log" 2>&1
-    check "the desktop entry validates without errors or warnings" \
-        test -z "$(grep -Ev '^\S+: hint: ' "$scratch/desktop.log")"
+    check "the desktop entry validates without a word" test ! -s "$scratch/desktop.log"
 fi
 if command -v appstreamcli >/dev/null; then
     check "the metainfo validates" appstreamcli validate --no-net --no-color \

@@ -44,7 +44,7 @@ TEST(Autostart, TurnsOnAndOffWholly) {
     const fs::path entry = config / "autostart" / "io.github.wrenisland.WrenIsland.desktop";
     EXPECT_FALSE(Autostart::isEnabled(entry));
 
-    const std::string text = Autostart::entryText("/usr/libexec/wrenisland");
+    const std::string text = Autostart::entryText("/usr/bin/wrenisland");
     EXPECT_EQ(Autostart::enable(entry, text), std::nullopt);
     EXPECT_TRUE(Autostart::isEnabled(entry));
     EXPECT_EQ(contents(entry), text);
@@ -75,6 +75,36 @@ TEST(Autostart, AFolderThatCannotTakeItIsAnErrorAndLeavesNothing) {
     }
     EXPECT_TRUE(fs::is_directory(occupied));
     EXPECT_EQ(entriesIn(occupied.parent_path()), 1u);  // the temporary file is gone
+}
+
+// Desktops skip an entry that hides itself or is switched off; the menu must not tick it then.
+TEST(Autostart, AnEntryThatTurnsItselfOffIsOff) {
+    const struct {
+        const char* text;
+        bool enabled;
+    } cases[] = {
+        {"[Desktop Entry]\nExec=x\n", true},
+        {"[Desktop Entry]\nHidden=true\n", false},
+        {"[Desktop Entry]\nHidden = true\r\n", false},
+        {"[Desktop Entry]\nHidden=false\n", true},
+        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false", false},
+        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=true\n", true},
+        {"[Desktop Entry]\n#Hidden=true\nHidden[de]=true\nNoHidden=true\n", true},
+        {"[Desktop Action x]\nHidden=true\n[Desktop Entry]\nExec=x\n", true},  // other group
+        {"[Desktop Entry]\nExec=x\n[Desktop Action x]\nHidden=true\n", true},
+        {"", true},
+        {"\n\n=\n[", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Autostart::textIsEnabled(c.text), c.enabled) << c.text;
+    }
+
+    TempDir config;
+    const fs::path entry = config / "io.github.wrenisland.WrenIsland.desktop";
+    ASSERT_EQ(
+        Autostart::enable(entry, Autostart::entryText("/usr/bin/wrenisland") + "Hidden=true\n"),
+        std::nullopt);
+    EXPECT_FALSE(Autostart::isEnabled(entry));
 }
 
 TEST(Autostart, TheProgramIsQuotedForTheExecKey) {

@@ -2,11 +2,14 @@
 // quit signals) or on a real X server, and talks to the test one line at a time: commands on
 // stdin, reports on stdout. It exits when stdin closes, so it never outlives the test.
 //
+//   platform_probe instance <key> <runtime dir>   prints "first <0|1>", holds it until stdin closes
 //   platform_probe quit      prints "ready", then "quit <signal>" and exits 0 on SIGTERM/SIGINT
 //   platform_probe session   prints "kind <kind>" and "started <0|1>", then "moved <x> <y>" on
 //                            every moved(); commands: "compositor" -> "compositor <0|1>";
 //                            "window <x> <y> <w> <h>" -> "window ready" (reports "press <x> <y>");
-//                            "region none|empty|<x> <y> <w> <h>" -> "region set"
+//                            "region none|empty|<x> <y> <w> <h>" -> "region set";
+//                            "events" -> "events <n>": the events the main thread handled since
+//                            the last "events", apart from the commands themselves
 
 #include <unistd.h>
 
@@ -21,10 +24,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "platform/desktop_session.h"
 #include "platform/pointer_monitor.h"
 #include "platform/quit_signals.h"
+#include "platform/single_instance.h"
 
 namespace {
 
@@ -57,6 +62,23 @@ class ClickTarget final : public QWidget {
         const QPoint at = event->position().toPoint();
         say(QStringLiteral("press %1 %2").arg(at.x()).arg(at.y()));
     }
+};
+
+// Counts every event the application delivers, so a test can see that a resting process does
+// nothing at all: no timer, no posted call, no repaint.
+class EventCounter final : public QObject {
+  public:
+    int take() { return std::exchange(count_, 0); }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // The test's own commands arrive as socket activations.
+        if (event->type() != QEvent::SockAct) ++count_;
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    int count_ = 0;
 };
 
 // Calls `handle` with each line written to stdin, and quits the application when it closes.
@@ -102,12 +124,16 @@ int runSession(int argc, char** argv) {
     say(QStringLiteral("kind %1").arg(QLatin1String(kindName(monitor->kind()))));
     say(QStringLiteral("started %1").arg(monitor->start() ? 1 : 0));
 
+    EventCounter events;
+    app.installEventFilter(&events);
     std::unique_ptr<ClickTarget> window;
     readCommands(&app, [&](const QStringList& words) {
         if (words.isEmpty()) return;
         const QString& command = words.first();
         const auto number = [&](int i) { return words.value(i).toInt(); };
-        if (command == QLatin1String("compositor")) {
+        if (command == QLatin1String("events")) {
+            say(QStringLiteral("events %1").arg(events.take()));
+        } else if (command == QLatin1String("compositor")) {
             say(QStringLiteral("compositor %1").arg(wren::DesktopSession::hasCompositor() ? 1 : 0));
         } else if (command == QLatin1String("window") && words.size() == 5) {
             window = std::make_unique<ClickTarget>();
@@ -132,10 +158,21 @@ int runSession(int argc, char** argv) {
 
 }  // namespace
 
+int runInstance(int argc, char** argv) {
+    if (argc < 4) return 2;
+    const wren::SingleInstance instance(argv[2], argv[3]);
+    say(QStringLiteral("first %1").arg(instance.isFirst() ? 1 : 0));
+    char ignored[64];
+    while (::read(STDIN_FILENO, ignored, sizeof ignored) > 0) {
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (mode == "instance") return runInstance(argc, argv);
     if (mode == "quit") return runQuit(argc, argv);
     if (mode == "session") return runSession(argc, argv);
-    std::fputs("usage: platform_probe quit|session\n", stderr);
+    std::fputs("usage: platform_probe instance|quit|session\n", stderr);
     return 2;
 }

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCursor>
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QWindow>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/child_process.h"
 #include "platform/desktop_session.h"
@@ -16,74 +20,86 @@
 #include "platform/polling_pointer_monitor.h"
 #include "platform/quit_signals.h"
 #include "platform/single_instance.h"
+#include "scoped_env.h"
+#include "transcripts/temp_dir.h"
 
 namespace wren {
 namespace {
 
-// Sets or unsets an environment variable for one scope.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
+using testing::ScopedEnv;
+
+TEST(SingleInstance, OneIslandPerDisplayWhateverTheDisplayIsCalled) {
+    const std::vector<std::pair<std::pair<const char*, const char*>, std::string>> keys = {
+        {{":0", nullptr}, "x11-0"},
+        {{":0.1", "wayland-0"}, "x11-0"},
+        {{"unix:0", nullptr}, "x11-0"},
+        {{"localhost:0.0", nullptr}, "x11-0"},
+        {{":12", nullptr}, "x11-12"},
+        {{"remote.example:3.0", nullptr}, "x11-remote.example-3"},
+        {{"/tmp/../odd:x", nullptr}, "x11-_tmp_.._odd_x"},
+        {{"", "wayland-1"}, "wayland-wayland-1"},
+        {{nullptr, "../w"}, "wayland-.._w"},
+        {{nullptr, nullptr}, "none"},
+    };
+    for (const auto& [displays, key] : keys) {
+        EXPECT_EQ(SingleInstance::keyFor(displays.first, displays.second), key)
+            << (displays.first ? displays.first : "null");
     }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
 
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-std::string testName(const std::string& what) {
-    return "wren-test-" + std::to_string(getpid()) + "-" + what;
-}
-
-TEST(SingleInstance, HoldsTheNameUntilItsHolderGoes) {
-    const std::string name = testName("one");
+    testing::TempDir runtime;
+    ::chmod(runtime.path().c_str(), 0700);
     {
-        SingleInstance first(name);
+        SingleInstance first("x11-0", runtime.path().c_str());
         EXPECT_TRUE(first.isFirst());
-        SingleInstance second(name);
-        EXPECT_FALSE(second.isFirst());
-        // A name that only starts the same is another name.
-        SingleInstance longer(name + "-longer");
-        EXPECT_TRUE(longer.isFirst());
-        SingleInstance shorter(name.substr(0, name.size() - 1));
-        EXPECT_TRUE(shorter.isFirst());
+        EXPECT_EQ(first.lockFile().parent_path(), runtime.path());
+        EXPECT_FALSE(SingleInstance("x11-0", runtime.path().c_str()).isFirst());
+        EXPECT_TRUE(SingleInstance("x11-1", runtime.path().c_str()).isFirst());
     }
-    SingleInstance again(name);
-    EXPECT_TRUE(again.isFirst());
+    EXPECT_TRUE(SingleInstance("x11-0", runtime.path().c_str()).isFirst());
+
+    // A runtime folder others may write into, or none, is not used; the private fallback is.
+    testing::TempDir open;
+    ::chmod(open.path().c_str(), 0777);
+    for (const char* dir : {open.path().c_str(), static_cast<const char*>(nullptr), "relative"}) {
+        SingleInstance fallback("wren-test-" + std::to_string(getpid()), dir);
+        EXPECT_TRUE(fallback.isFirst());
+        EXPECT_EQ(fallback.lockFile().parent_path(), "/tmp/wrenisland-" + std::to_string(getuid()));
+        EXPECT_FALSE(SingleInstance("wren-test-" + std::to_string(getpid()), dir).isFirst());
+        std::filesystem::remove(fallback.lockFile());
+    }
+
+    // Another user's folder is never used, even when it looks private.
+    if (::geteuid() == 0) {
+        testing::TempDir foreign;
+        ::chmod(foreign.path().c_str(), 0700);
+        ASSERT_EQ(::chown(foreign.path().c_str(), 65534, 65534), 0);
+        const SingleInstance elsewhere("wren-test-" + std::to_string(getpid()),
+                                       foreign.path().c_str());
+        EXPECT_NE(elsewhere.lockFile().parent_path(), foreign.path());
+        std::filesystem::remove(elsewhere.lockFile());
+    }
+
+    // Something else where the lock file belongs: no hang, and the island still starts.
+    ASSERT_EQ(::mkfifo((runtime / "wrenisland-x11-fifo.lock").c_str(), 0600), 0);
+    EXPECT_TRUE(SingleInstance("x11-fifo", runtime.path().c_str()).isFirst());
 }
 
-TEST(SingleInstance, NamesAreExactAbstractAddressesEvenWhenTooLong) {
-    const std::string name = testName("listed");
-    SingleInstance holder(name);
-    ASSERT_TRUE(holder.isFirst());
-    // The kernel shows abstract names with a leading '@' and a NUL as '@': padding or a
-    // terminator would show up as trailing '@'s, and a wrong length as a cut name.
-    std::ifstream table("/proc/net/unix");
-    bool listed = false;
-    for (std::string line; std::getline(table, line);) {
-        if (line.size() > name.size() + 1 && line.ends_with(" @" + name)) listed = true;
-    }
-    EXPECT_TRUE(listed);
-
-    const std::string huge = testName(std::string(300, 'x'));
-    SingleInstance firstHuge(huge);
-    EXPECT_TRUE(firstHuge.isFirst());
-    EXPECT_FALSE(SingleInstance(huge).isFirst());
-
-    EXPECT_EQ(SingleInstance::defaultName(), "wrenisland-" + std::to_string(getuid()));
+// A killed island leaves its file behind, and the next one starts all the same.
+TEST(SingleInstance, AnIslandThatDiedBlocksNothing) {
+    testing::TempDir runtime;
+    ::chmod(runtime.path().c_str(), 0700);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    testing::Child holder(QStringLiteral(WREN_PLATFORM_PROBE),
+                          {QStringLiteral("instance"), QStringLiteral("x11-7"),
+                           QString::fromStdString(runtime.path().string())},
+                          env);
+    ASSERT_EQ(holder.line("first"), "first 1");
+    EXPECT_FALSE(SingleInstance("x11-7", runtime.path().c_str()).isFirst());
+    ::kill(static_cast<pid_t>(holder.process().processId()), SIGKILL);
+    ASSERT_TRUE(holder.process().waitForFinished(30000));
+    EXPECT_TRUE(std::filesystem::exists(runtime / "wrenisland-x11-7.lock"));
+    EXPECT_TRUE(SingleInstance("x11-7", runtime.path().c_str()).isFirst());
 }
 
 TEST(QuitSignals, PendingSignalsBecomeQuitRequestsAndTheProcessLives) {
@@ -125,7 +141,7 @@ TEST(QuitSignals, AProcessExitsCleanlyOnEitherSignal) {
 TEST(DesktopSession, CanConnectToXOnlyWhereAServerAnswers) {
     EXPECT_FALSE(DesktopSession::canConnectToX(":4711"));
     EXPECT_FALSE(DesktopSession::canConnectToX("not a display"));
-    ScopedEnv noDisplay("DISPLAY", nullptr);
+    ScopedEnv noDisplay("DISPLAY", std::nullopt);
     EXPECT_FALSE(DesktopSession::canConnectToX());
     ScopedEnv emptyDisplay("DISPLAY", "");
     EXPECT_FALSE(DesktopSession::canConnectToX());
@@ -144,11 +160,17 @@ TEST(DesktopSession, OffX11ThereIsNoPointerMonitorAndNothingToShape) {
     EXPECT_EQ(monitor->kind(), PointerMonitor::Kind::none);
     EXPECT_TRUE(monitor->start());
 
+    // Off X11 the window is left as it was: not created, not masked, not made click-through.
     QWindow window;
     window.resize(100, 50);
+    const Qt::WindowFlags flags = window.flags();
     DesktopSession::setInputRegion(&window, QRegion(0, 0, 10, 10));
+    DesktopSession::setInputRegion(&window, QRegion());
     DesktopSession::setInputRegion(&window, std::nullopt);
     DesktopSession::setInputRegion(nullptr, std::nullopt);
+    EXPECT_EQ(window.handle(), nullptr);
+    EXPECT_TRUE(window.mask().isEmpty());
+    EXPECT_EQ(window.flags(), flags);
 }
 
 TEST(PollingPointerMonitor, SignalsWhenThePointerMovedAndOnlyThen) {

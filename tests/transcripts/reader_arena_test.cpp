@@ -49,7 +49,7 @@ TEST(ReaderArena, WindowsAreReusedFromFileToFile) {
     ReaderArena& arena = ReaderArena::local();
     arena.release();
     const auto allocations = [&] {
-        return arena.head.allocations() + arena.recent.allocations() + arena.older.allocations();
+        return arena.recent.allocations() + arena.older.allocations();
     };
     const auto readInMemory = [](const std::string& bytes) {
         return readClaude(MemorySource(bytes), claudeName());
@@ -81,11 +81,13 @@ TEST(ReaderArena, WindowsAreReusedFromFileToFile) {
     EXPECT_EQ(readClaude(dir.write(claudeName(), large))->lastUserMessage, "large one");
     EXPECT_EQ(allocations(), afterLarge);
 
-    // Codex reads its head into a buffer of its own, reused the same way.
+    // Codex reads its head through the same window, before the tail replaces it.
     const auto first = readCodex(MemorySource(codexFile("S-1", "one", 200 * kKiB)), codexName());
     ASSERT_TRUE(first);
     EXPECT_EQ(first->nativeID, "S-1");
+    EXPECT_EQ(first->project, "site");
     const std::size_t afterCodex = allocations();
+    EXPECT_EQ(afterCodex, afterLarge);
     const auto second = readCodex(MemorySource(codexFile("S-2", "two", 300 * kKiB)), codexName());
     ASSERT_TRUE(second);
     EXPECT_EQ(second->nativeID, "S-2");
@@ -96,6 +98,60 @@ TEST(ReaderArena, WindowsAreReusedFromFileToFile) {
     arena.release();
     EXPECT_EQ(arena.recent.capacity(), 0u);
     EXPECT_EQ(readInMemory(small)->lastUserMessage, "small one") << "a released arena grows again";
+}
+
+// Counts the reads a reader makes of a file in memory.
+class CountingSource final : public ByteSource {
+  public:
+    explicit CountingSource(std::string_view bytes) : inner_(bytes) {}
+    std::optional<std::uint64_t> size() const override { return inner_.size(); }
+    std::size_t readAt(std::uint64_t offset, char* out, std::size_t length) const override {
+        ++reads;
+        return inner_.readAt(offset, out, length);
+    }
+    mutable int reads = 0;
+
+  private:
+    MemorySource inner_;
+};
+
+// Every window is one read, and a window a file does not need is neither read nor given memory:
+// the older one only when the last 512 KiB have a time stamp but no user message.
+TEST(ReaderArena, AFileReadsOnlyTheWindowsItNeeds) {
+    const std::string sidechain =
+        R"({"type":"user","isSidechain":true,"timestamp":"2025-09-10T08:00:00Z",)"
+        R"("message":{"content":"side"}})";
+    std::string allSidechain = jsonl({sidechain});
+    padTo(allSidechain, 900 * kKiB);
+    allSidechain += jsonl({sidechain});
+    std::string codexUndated = codexFile("S-3", "no time", 900 * kKiB);
+    codexUndated.replace(codexUndated.find("timestamp"), 9, "timeStamp");
+
+    struct Case {
+        const char* what;
+        Agent agent;
+        std::string bytes;
+        bool summary;
+        int reads;
+    };
+    const Case cases[] = {
+        {"message in the last records", Agent::claude, claudeFile("late", 900 * kKiB, 0), true, 1},
+        {"message only before them", Agent::claude, claudeFile("early", 0, 900 * kKiB), true, 2},
+        {"sidechain records only", Agent::claude, allSidechain, false, 1},
+        {"Codex, message last", Agent::codex, codexFile("S-1", "late", 900 * kKiB), true, 2},
+        {"Codex, no time stamp", Agent::codex, codexUndated, false, 2},
+    };
+    ReaderArena& arena = ReaderArena::local();
+    for (const Case& c : cases) {
+        arena.release();
+        const CountingSource source(c.bytes);
+        const auto summary = c.agent == Agent::claude ? readClaude(source, claudeName())
+                                                      : readCodex(source, codexName());
+        EXPECT_EQ(summary.has_value(), c.summary) << c.what;
+        EXPECT_EQ(source.reads, c.reads) << c.what;
+        EXPECT_EQ(arena.older.capacity() > 0, c.reads == 2 && c.agent == Agent::claude) << c.what;
+    }
+    arena.release();
 }
 
 // The older window turns lines down with a lazy look at message.content before a full parse.
@@ -136,7 +192,9 @@ TEST(ReaderArena, OlderWindowSkimAgreesWithAFullParse) {
         const auto viaRecent = readClaude(MemorySource(recent), claudeName());
         const auto viaOlder = readClaude(MemorySource(older), claudeName());
         // An unparsable line gives the recent window no time stamp, so no summary at all.
-        if (viaRecent) EXPECT_EQ(viaRecent->lastUserMessage, c.expected) << c.content;
+        if (viaRecent) {
+            EXPECT_EQ(viaRecent->lastUserMessage, c.expected) << c.content;
+        }
         ASSERT_TRUE(viaOlder) << c.content;
         EXPECT_EQ(viaOlder->lastUserMessage, c.expected) << c.content;
     }

@@ -44,6 +44,26 @@ TEST(CompositionBar, SharesOfTheTotalWithAVisibleMinimumAndNoRenormalising) {
     }
 }
 
+// Items 85, 105, 90 and 70 wide at the loosest spacing (gaps 11), 2 less each at the next
+// (gaps 8), 4 less at the tightest (gaps 6): all four need 383, 366 and 352.
+TEST(Legend, TightensBeforeItDropsWholeItemsFromTheEnd) {
+    const std::vector<double> labels = {40, 60, 45, 25}, counts = {30, 30, 30, 30};
+    const struct {
+        double width;
+        std::size_t shown;
+        double itemGap;
+    } cases[] = {
+        {400, 4, 11}, {383, 4, 11}, {382, 4, 8}, {366, 4, 8}, {352, 4, 6},
+        {351, 3, 6},  {280, 3, 6},  {279, 2, 6}, {80, 0, 6},  {-5, 0, 6},
+    };
+    for (const auto& c : cases) {
+        const LegendFit fit = fitLegend(labels, counts, c.width);
+        EXPECT_EQ(fit.shown, c.shown) << c.width;
+        EXPECT_EQ(fit.itemGap, c.itemGap) << c.width;
+    }
+    EXPECT_EQ(fitLegend({}, {}, 0).shown, 0u);
+}
+
 TEST(Quota, WhatIsLeftIsShownRoundedAndTinted) {
     const QColor red = QColor::fromRgbF(0.94f, 0.48f, 0.44f);
     const QColor amber = QColor::fromRgbF(0.94f, 0.76f, 0.40f);

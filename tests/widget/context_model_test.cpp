@@ -10,10 +10,14 @@
 #include <vector>
 
 #include "widget/local_calendar.h"
+#include "widget/session_lists.h"
 #include "widget/strict_decimal.h"
 
 namespace wren {
 namespace {
+
+using testing::ids;
+using testing::snapshotOf;
 
 // Wall-clock moments in Europe/Berlin, as Unix seconds.
 constexpr double kJune15Midnight = 1718402400;  // 2024-06-15T00:00+02:00
@@ -36,21 +40,9 @@ SessionSummary session(std::string id, double lastActivity, std::int64_t tokens 
     return s;
 }
 
-MachineSnapshot snapshotOf(std::vector<SessionSummary> sessions) {
-    MachineSnapshot snapshot;
-    snapshot.sessions = std::move(sessions);
-    return snapshot;
-}
-
 ContextModel model(std::optional<std::int64_t> pinned = std::nullopt,
                    std::vector<SessionSummary> demo = {}) {
     return ContextModel(ContextModel::Setup{kBerlin, pinned, std::move(demo)});
-}
-
-std::vector<std::string> ids(const SessionList& sessions) {
-    std::vector<std::string> out;
-    for (const auto& s : sessions) out.push_back(s.id);
-    return out;
 }
 
 TEST(StrictDecimal, Parse) {

@@ -13,36 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "scoped_env.h"
 #include "transcripts/temp_dir.h"
 
 namespace wren {
 namespace {
 
+using testing::ScopedEnv;
 using testing::TempDir;
 namespace fs = std::filesystem;
 
 constexpr const char* kUuid = "0f8fad5b-d9cb-469f-a165-70867728950e";
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        set(value);
-    }
-    ~ScopedEnv() { set(old_); }
-
-  private:
-    void set(const std::optional<std::string>& value) {
-        if (value) {
-            ::setenv(name_, value->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 std::string slurp(const fs::path& file) {
     std::ifstream in(file);

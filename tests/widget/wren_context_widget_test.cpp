@@ -17,8 +17,13 @@
 #include <thread>
 #include <vector>
 
+#include "widget/session_lists.h"
+
 namespace wren {
 namespace {
+
+using testing::ids;
+using testing::snapshotOf;
 
 constexpr double kNow = 1718438400;  // 2024-06-15T10:00+02:00
 
@@ -28,18 +33,6 @@ SessionSummary session(std::string id, double secondsAgo, std::int64_t tokens) {
     s.lastActivity = instantFromUnix(kNow - secondsAgo);
     s.reportedTokens = tokens;
     return s;
-}
-
-MachineSnapshot snapshotOf(std::vector<SessionSummary> sessions) {
-    MachineSnapshot snapshot;
-    snapshot.sessions = std::move(sessions);
-    return snapshot;
-}
-
-std::vector<std::string> ids(const SessionList& sessions) {
-    std::vector<std::string> out;
-    for (const auto& s : sessions) out.push_back(s.id);
-    return out;
 }
 
 WrenContextWidget::Options options(WrenContextWidget::SnapshotReader reader,
