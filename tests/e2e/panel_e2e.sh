@@ -123,16 +123,24 @@ wait_until 5 "a click on the panel's middle reaches the panel" clicked
 # Right below the panel it does open, hanging from the same edge.
 xte 'mousemove 960 40' 'mousemove 961 41'
 opened() { [[ $(field Width) == 546 && $(field 'Absolute upper-left Y') == 32 ]]; }
+at_top() { [[ $(field 'Absolute upper-left Y') == 0 ]]; }
 wait_until 5 "resting right below the panel opens it" opened
+# Its menu, from a right click on the open island: the second choice is "Over the top panel".
+xte 'mousemove 960 60' 'mouseclick 3'
+menu_shown() { (($(xdotool search --onlyvisible --class wrenisland 2>/dev/null | wc -l) >= 2)); }
+wait_until 5 "a right click on the open island shows its menu" menu_shown
+xte 'key Down' 'key Down' 'key Return'
+wait_until 5 "ticking \"Over the top panel\" hangs it from the screen's top edge" at_top
+check "and writes the choice" grep -qx "overTopPanel=true" "$settings"
 xte 'mousemove 960 900' 'mousemove 961 901'
-wait_until 5 "leaving closes it to its body again" at "707,32 506x60"
+wait_until 5 "leaving closes it to its body again" at "707,0 506x60"
 
 # ---- Over the top panel, remembered ----
 kill "$island"
 gone() { ! kill -0 "$island" 2>/dev/null; }
 wait_until 5 "the island quits" gone
 mkdir -p "$(dirname "$settings")"
-printf '[WrenIsland]\noverTopPanel=true\n' >"$settings"
+printf '[WrenIsland]\noverTopPanel=true\n' >"$settings"  # as a hand-edited file might be
 e2e_spawn "$binary" 2>"$scratch/island.err"
 wait_until 10 "the island starts again" has_island
 wid=$(island_window)
