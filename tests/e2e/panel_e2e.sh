@@ -54,6 +54,7 @@ e2e_spawn openbox --config-file "$scratch/rc.xml" >"$scratch/openbox.log" 2>&1
 has_wm() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 wait_until 10 "openbox runs" has_wm
 e2e_spawn tint2 -c "$scratch/tint2rc" >"$scratch/tint2.log" 2>&1
+tint2=$e2e_last_pid
 workarea_top() { xprop -root _NET_WORKAREA 2>/dev/null | awk -F', *' '{print $2}'; }
 reserved() { [[ $(workarea_top) == 32 ]]; }
 wait_until 10 "the panel reserves the top 32 rows" reserved
@@ -125,7 +126,18 @@ xte 'mousemove 960 40' 'mousemove 961 41'
 opened() { [[ $(field Width) == 546 && $(field 'Absolute upper-left Y') == 32 ]]; }
 at_top() { [[ $(field 'Absolute upper-left Y') == 0 ]]; }
 wait_until 5 "resting right below the panel opens it" opened
+xte 'mousemove 960 900' 'mousemove 961 901'
+wait_until 5 "leaving closes it to its body" at "707,32 506x60"
+
+# The panel goes and comes back while the island runs: it follows the work area.
+kill "$tint2"
+wait_until 5 "without the panel it hangs from the screen's top edge" at "707,0 506x60"
+e2e_spawn tint2 -c "$scratch/tint2rc" >>"$scratch/tint2.log" 2>&1
+wait_until 10 "with the panel back, below it again" at "707,32 506x60"
+
 # Its menu, from a right click on the open island: the second choice is "Over the top panel".
+xte 'mousemove 960 40' 'mousemove 961 41'
+wait_until 5 "it opens again" opened
 xte 'mousemove 960 60' 'mouseclick 3'
 menu_shown() { (($(xdotool search --onlyvisible --class wrenisland 2>/dev/null | wc -l) >= 2)); }
 wait_until 5 "a right click on the open island shows its menu" menu_shown
@@ -133,7 +145,7 @@ xte 'key Down' 'key Down' 'key Return'
 wait_until 5 "ticking \"Over the top panel\" hangs it from the screen's top edge" at_top
 check "and writes the choice" grep -qx "overTopPanel=true" "$settings"
 xte 'mousemove 960 900' 'mousemove 961 901'
-wait_until 5 "leaving closes it to its body again" at "707,0 506x60"
+wait_until 5 "leaving closes it to its body at the top edge" at "707,0 506x60"
 
 # ---- Over the top panel, remembered ----
 kill "$island"
