@@ -6,7 +6,9 @@
 
 #include "app/dump.h"
 #include "app/json_snapshot.h"
+#include "app/json_watch.h"
 #include "app/printed_text.h"
+#include "machine/transcript_watch.h"
 
 namespace wren::CommandLine {
 namespace {
@@ -67,6 +69,9 @@ Without an option it starts the island; every option below runs without a displa
 Options:
   --json        print the machine snapshot once as one JSON document (sessions, today's totals,
                 rate limits, what is installed) and exit
+  --watch       print that document, then a new line each time it changes (a transcript is
+                written, a day begins) until interrupted or its reader goes away: for status
+                bars that read a stream
   --dump        list up to 20 recent sessions, one tab-separated line each, and exit
   --version     print the version and exit
   -h, --help    print this help and exit
@@ -93,7 +98,7 @@ Exit status: 0 on success, 1 when the output cannot be written, 2 for a bad opti
 Parsed parse(int argc, char** argv) {
     Parsed parsed;
     if (argc > 0) parsed.remaining.push_back(argv[0]);
-    bool help = false, version = false, json = false, dump = false;
+    bool help = false, version = false, json = false, dump = false, watch = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--help" || argument == "-h") {
@@ -104,6 +109,8 @@ Parsed parse(int argc, char** argv) {
             json = true;
         } else if (argument == "--dump") {
             dump = true;
+        } else if (argument == "--watch") {
+            watch = true;
         } else if (const ToolkitOption* option = toolkitOption(argument)) {
             parsed.remaining.push_back(argv[i]);
             const bool valueAttached = argument.find('=') != std::string_view::npos;
@@ -125,9 +132,14 @@ Parsed parse(int argc, char** argv) {
         parsed.action = Action::version;
     } else if (!parsed.error.empty()) {
         parsed.action = Action::invalid;
-    } else if (json && dump) {
+    } else if ((json || watch) && dump) {
         parsed.action = Action::invalid;
-        parsed.error = "wrenisland: --json and --dump exclude each other (see wrenisland --help)";
+        parsed.error = watch ? "wrenisland: --watch and --dump exclude each other (see wrenisland "
+                               "--help)"
+                             : "wrenisland: --json and --dump exclude each other (see wrenisland "
+                               "--help)";
+    } else if (watch) {
+        parsed.action = Action::watch;
     } else if (json) {
         parsed.action = Action::json;
     } else if (dump) {
@@ -163,12 +175,16 @@ std::optional<int> runWithoutDisplay(const Parsed& parsed, const char* dumpVaria
             std::fprintf(err, "%s\n", parsed.error.c_str());
             return 2;
         case Action::json:
+        case Action::watch:
         case Action::dump:
             break;
     }
     // A reader that went away is a failed write, reported by the exit status, not a signal.
     std::signal(SIGPIPE, SIG_IGN);
     try {
+        if (action == Action::watch) {
+            return JsonWatch::run(out, err, TranscriptWatch::agentRoots());
+        }
         return action == Action::json ? JsonSnapshot::run(out, err) : Dump::run(out);
     } catch (const std::exception& error) {
         // Only memory or threads running out get here; say so instead of aborting.

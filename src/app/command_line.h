@@ -17,6 +17,7 @@ enum class Action {
     help,     // --help, -h: usage, options, environment variables
     version,  // --version: "WrenIsland X.Y.Z"
     json,     // --json: the machine snapshot as one JSON document
+    watch,    // --watch: that document again each time it changes, until stopped
     dump,     // --dump: the session list, as WRENISLAND_DUMP=1
     invalid,  // something we do not understand: one line on standard error, status 2
 };
@@ -30,7 +31,8 @@ struct Parsed {
 
 /// Sorts `argv` into our action and what is left for the toolkit. --help and --version win
 /// over the others; --json and --dump exclude each other. An argument that is neither ours nor
-/// one of the toolkit's is invalid, named in the error line with a pointer to --help.
+/// one of the toolkit's is invalid, named in the error line with a pointer to --help. --watch
+/// implies --json (both together mean --watch).
 Parsed parse(int argc, char** argv);
 
 /// "WrenIsland X.Y.Z".

@@ -19,14 +19,18 @@
 
 #include "island/island_model.h"
 #include "island/island_panel.h"
+#include "island/live_island.h"
 #include "machine/profile.h"
+#include "machine/transcript_watch.h"
 #include "platform/autostart.h"
 #include "platform/desktop_session.h"
 #include "platform/desktop_watcher.h"
 #include "platform/pointer_monitor.h"
 #include "platform/program_paths.h"
+#include "views/context_views.h"
 #include "views/island_view.h"
 #include "views/session_detail.h"
+#include "views/session_entry.h"
 #include "widget/row_actions.h"
 #include "widget/strict_decimal.h"
 
@@ -66,6 +70,7 @@ IslandApp::IslandApp(std::chrono::steady_clock::time_point processStart, QObject
 
 IslandApp::~IslandApp() {
     controller_.reset();  // cancels its pending tasks while the scheduler still exists
+    live_.reset();        // its timers and watch go before the model they read
 }
 
 void IslandApp::start(std::future<MachineSnapshot> firstRead) {
@@ -95,6 +100,16 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
                                                      ScreenChoice::pinnedScreen());
     controller_->start(sample());
     if (pinnedOpen) applyForcedSelection();
+
+    // Follows the transcripts and the clock from here on; the relative times, the active
+    // count and today's totals are repainted when their text would change.
+    live_ = std::make_unique<LiveIsland>(*model_, TranscriptWatch::agentRoots());
+    connect(live_.get(), &LiveIsland::clockTextsChanged, this, [this] {
+        IslandView& view = panel_->view();
+        view.strip().update();
+        view.sessionPanel().update();
+        for (SessionEntry* entry : view.sessionPanel().entries()) entry->update();
+    });
 
     buildMenu();
     if (Profile::enabled()) panel_->view().installEventFilter(this);

@@ -24,6 +24,7 @@ namespace wren {
 class DesktopWatcher;
 class IslandModel;
 class IslandPanel;
+class LiveIsland;
 class PointerMonitor;
 class QuitSignals;
 
@@ -92,6 +93,7 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     std::unique_ptr<IslandModel> model_;
     std::unique_ptr<IslandPanel> panel_;
     std::unique_ptr<IslandController> controller_;
+    std::unique_ptr<LiveIsland> live_;
     std::unique_ptr<PointerMonitor> monitor_;
     std::unique_ptr<DesktopWatcher> desktop_;
     Settings settings_;  // the menu's choices: read once at start, written only on a change

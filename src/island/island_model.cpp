@@ -5,10 +5,17 @@ namespace wren {
 IslandModel::IslandModel(QObject* parent) : IslandModel(WrenContextWidget::Options{}, parent) {}
 
 IslandModel::IslandModel(WrenContextWidget::Options options, QObject* parent)
-    : QObject(parent), widget_(std::move(options)) {}
+    : QObject(parent), widget_(std::move(options)), lastOpenHeight_(openHeight()) {
+    connect(&widget_, &WrenContextWidget::sessionsChanged, this, &IslandModel::checkOpenHeight);
+    connect(&widget_, &WrenContextWidget::selectedIDChanged, this, &IslandModel::checkOpenHeight);
+    connect(this, &IslandModel::metricsChanged, this, &IslandModel::checkOpenHeight);
+}
 
-double IslandModel::openHeight() const {
-    return widget_.expandedHeight(state_.metrics.bodySize.height);
+void IslandModel::checkOpenHeight() {
+    const double height = openHeight();
+    if (height == lastOpenHeight_) return;
+    lastOpenHeight_ = height;
+    emit openHeightChanged();
 }
 
 Size IslandModel::bodySize() const {

@@ -34,12 +34,12 @@ class IslandModel final : public QObject {
     const NotchMetrics& metrics() const { return state_.metrics; }
     const IslandState& state() const { return state_; }
 
-    /// The open body's height as the content stands now (its rows and the open detail).
-    double openHeight() const;
     /// 480 wide; openHeight() when open, else notch + 24 (+3 while hovered).
     Size bodySize() const;
     /// Where the pointer counts as on the island, on `screen` (desktop coordinates).
     Rect hitRect(const Rect& screen) const;
+    /// The open island's body height for the current rows, selection and notch.
+    double openHeight() const { return widget_.expandedHeight(state_.metrics.bodySize.height); }
 
     /// Takes the metrics of the island's screen; a notch of the same size changes nothing.
     void update(const NotchMetrics& metrics);
@@ -53,10 +53,16 @@ class IslandModel final : public QObject {
     void expandedChanged();
     void hoveringChanged();
     void metricsChanged();
+    /// openHeight() changed (rows came or went, a row was selected, the notch changed): the
+    /// window that hosts the island must follow it.
+    void openHeightChanged();
 
   private:
+    void checkOpenHeight();
+
     WrenContextWidget widget_;
     IslandState state_;
+    double lastOpenHeight_ = 0;
 };
 
 }  // namespace wren

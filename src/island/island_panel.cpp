@@ -42,6 +42,9 @@ IslandPanel::IslandPanel(IslandModel& model, QWidget* parent)
         fitWindow(view_->isMoving());
         if (mode_ == InputMode::hitRectOnly) applyInput();
     });
+    // Rows that come or go: heard before the view moves, so the window grows before the body
+    // does, and shrinks once the body has settled.
+    connect(&model_, &IslandModel::openHeightChanged, this, [this] { fitWindow(true); });
 }
 
 void IslandPanel::placeOn(const Rect& area) {

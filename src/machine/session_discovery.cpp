@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,9 +44,31 @@ double modifiedSeconds(const struct stat& status) {
            static_cast<double>(status.st_mtim.tv_nsec) / 1e9;
 }
 
+/// What identifies one version of a file's content: any write moves the change time, which no
+/// one can set back.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::int64_t changedNs = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+FileStamp stampOf(const struct stat& status) {
+    const auto ns = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
+    return {status.st_dev, status.st_ino, status.st_size, ns(status.st_mtim), ns(status.st_ctim)};
+}
+
+struct Candidate {
+    std::filesystem::path file;
+    FileStamp stamp;
+};
+
 /// Depth first with an explicit stack, yielding entries in directory order as it meets them.
-void walk(const std::filesystem::path& root, double cutoff,
-          std::vector<std::filesystem::path>& found) {
+void walk(const std::filesystem::path& root, double cutoff, std::vector<Candidate>& found) {
     struct Frame {
         DirectoryListing dir;
         std::string path;
@@ -85,27 +108,72 @@ void walk(const std::filesystem::path& root, double cutoff,
         }
         if (!transcriptName || type != DT_REG) continue;
         if (modifiedSeconds(status) < cutoff) continue;
-        found.emplace_back(joined(frame.path, name));
+        found.push_back(Candidate{joined(frame.path, name), stampOf(status)});
     }
 }
 
 struct ReadRequest {
     std::filesystem::path file;
     Agent agent;
+    FileStamp stamp;
 };
 
 std::optional<SessionSummary> read(const ReadRequest& request) {
     return request.agent == Agent::codex ? readCodex(request.file) : readClaude(request.file);
 }
 
-/// Every request read, one result slot each so the parallel reads share nothing; the summaries
-/// that came out, in request order.
+/// The summaries of the last pass by file, so a file whose content has not changed since is not
+/// read again: while one agent writes, a refresh reads one transcript instead of hundreds. A
+/// summary depends on the file's bytes alone; it holds exactly the files of the last pass.
+struct ReadCache {
+    struct Entry {
+        FileStamp stamp;
+        Agent agent;
+        std::optional<SessionSummary> summary;
+    };
+    std::mutex mutex;
+    std::unordered_map<std::string, Entry> entries;
+    std::size_t lastReads = 0;
+
+    static ReadCache& instance() {
+        static ReadCache cache;
+        return cache;
+    }
+};
+
+/// Every request read (or taken from the cache when its file is unchanged), one result slot
+/// each so the parallel reads share nothing; the summaries that came out, in request order.
 std::vector<SessionSummary> readAll(const std::vector<ReadRequest>& requests) {
     if (requests.empty()) return {};
     return Profile::measure("read", [&] {
         std::vector<std::optional<SessionSummary>> slots(requests.size());
+        std::vector<std::size_t> misses;
+        ReadCache& cache = ReadCache::instance();
+        {
+            const std::lock_guard lock(cache.mutex);
+            for (std::size_t i = 0; i < requests.size(); ++i) {
+                const auto found = cache.entries.find(requests[i].file.native());
+                if (found != cache.entries.end() && found->second.stamp == requests[i].stamp &&
+                    found->second.agent == requests[i].agent) {
+                    slots[i] = found->second.summary;
+                } else {
+                    misses.push_back(i);
+                }
+            }
+        }
         parallelFor(
-            requests.size(), [&](std::size_t i) { slots[i] = read(requests[i]); }, kMaxReaders);
+            misses.size(), [&](std::size_t m) { slots[misses[m]] = read(requests[misses[m]]); },
+            kMaxReaders);
+        {
+            const std::lock_guard lock(cache.mutex);
+            cache.lastReads = misses.size();
+            cache.entries.clear();
+            for (std::size_t i = 0; i < requests.size(); ++i) {
+                cache.entries.insert_or_assign(
+                    requests[i].file.native(),
+                    ReadCache::Entry{requests[i].stamp, requests[i].agent, slots[i]});
+            }
+        }
         // The helpers' arenas went with their threads; this thread's goes too, so a program
         // that waits between refreshes holds no window buffers meanwhile.
         ReaderArena::local().release();
@@ -135,14 +203,27 @@ std::vector<SessionSummary> mergedById(std::vector<SessionSummary> summaries) {
 
 }  // namespace
 
-std::vector<std::filesystem::path> candidates(const std::vector<std::filesystem::path>& roots,
-                                              Instant now) {
+namespace {
+
+std::vector<Candidate> stampedCandidates(const std::vector<std::filesystem::path>& roots,
+                                         Instant now) {
     return Profile::measure("enumerate", [&] {
         const double cutoff = unixSeconds(now) - kRecentSeconds;
-        std::vector<std::filesystem::path> found;
+        std::vector<Candidate> found;
         for (const std::filesystem::path& root : roots) walk(root, cutoff, found);
         return found;
     });
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> candidates(const std::vector<std::filesystem::path>& roots,
+                                              Instant now) {
+    std::vector<std::filesystem::path> files;
+    for (Candidate& candidate : stampedCandidates(roots, now)) {
+        files.push_back(std::move(candidate.file));
+    }
+    return files;
 }
 
 std::vector<SessionSummary> discover(std::size_t limit,
@@ -152,17 +233,17 @@ std::vector<SessionSummary> discover(std::size_t limit,
     return Profile::measure("discover", [&] {
         // The two agents' trees are walked at the same time: listing thousands of old files
         // is a good part of a refresh, and the walks share nothing.
-        std::vector<std::filesystem::path> found[2];
+        std::vector<Candidate> found[2];
         parallelFor(2, [&](std::size_t i) {
-            found[i] = candidates(i == 0 ? codexRoots : claudeRoots, now);
+            found[i] = stampedCandidates(i == 0 ? codexRoots : claudeRoots, now);
         });
         std::vector<ReadRequest> requests;
         requests.reserve(found[0].size() + found[1].size());
-        for (std::filesystem::path& file : found[0]) {
-            requests.push_back(ReadRequest{std::move(file), Agent::codex});
+        for (Candidate& c : found[0]) {
+            requests.push_back(ReadRequest{std::move(c.file), Agent::codex, c.stamp});
         }
-        for (std::filesystem::path& file : found[1]) {
-            requests.push_back(ReadRequest{std::move(file), Agent::claude});
+        for (Candidate& c : found[1]) {
+            requests.push_back(ReadRequest{std::move(c.file), Agent::claude, c.stamp});
         }
         std::vector<SessionSummary> sessions = mergedById(readAll(requests));
         std::sort(sessions.begin(), sessions.end(), newestFirst);
@@ -171,6 +252,12 @@ std::vector<SessionSummary> discover(std::size_t limit,
         }
         return sessions;
     });
+}
+
+std::size_t filesReadInLastPass() {
+    ReadCache& cache = ReadCache::instance();
+    const std::lock_guard lock(cache.mutex);
+    return cache.lastReads;
 }
 
 std::vector<SessionSummary> discover(std::size_t limit) {

@@ -23,7 +23,12 @@ std::vector<std::filesystem::path> candidates(const std::vector<std::filesystem:
 
 /// The newest sessions of both agents under their usual roots: every candidate read in parallel,
 /// merged by id (the later activity wins; on a tie the first met), newest first, at most `limit`.
+/// A candidate whose content is unchanged since the last pass (same file, size, modification
+/// and change times) is not read again: its summary from then is used.
 std::vector<SessionSummary> discover(std::size_t limit);
+
+/// How many files the last pass actually read (the others were unchanged).
+std::size_t filesReadInLastPass();
 
 /// The same over given roots and clock, for tests and tools.
 std::vector<SessionSummary> discover(std::size_t limit,

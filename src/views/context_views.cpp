@@ -82,6 +82,25 @@ void paintActivityGroup(QPainter& painter, const QRectF& column, const WrenConte
     painter.restore();
 }
 
+// Said where today's totals would be while the rows are samples, so that nothing made up
+// passes for real usage: across the band where no camera housing is in the way, else split
+// around the notch.
+void paintSampleNotice(QPainter& painter, const IslandLayout& layout, double left, double right,
+                       double column, double opacity, const QPaintDevice* device) {
+    const QFont& f = Style::font(Face::mono, 10, QFont::Medium, false, device);
+    const double band = layout.bandHeight();
+    if (!layout.hasPhysicalNotch) {
+        Style::drawLine(painter, QRectF(left, 0, std::max(0.0, right - left), band),
+                        QStringLiteral("No sessions in the last 24 hours \u2014 samples"), f,
+                        Style::cream(opacity), Qt::AlignHCenter | Qt::AlignVCenter);
+        return;
+    }
+    Style::drawLine(painter, QRectF(left, 0, column, band), QStringLiteral("No sessions in 24 h"),
+                    f, Style::cream(opacity));
+    Style::drawLine(painter, QRectF(right - column, 0, column, band), QStringLiteral("samples"), f,
+                    Style::cream(opacity), Qt::AlignRight | Qt::AlignVCenter);
+}
+
 // ---- Strip ----
 
 WrenContextStrip::WrenContextStrip(const WrenContextWidget& widget, QWidget* parent)
@@ -103,9 +122,15 @@ void WrenContextStrip::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     beginPaint(painter);
 
-    const QFont& f = Style::font(Face::mono, 10, QFont::Medium, false, this);
-    paintBand(painter, layout_, inset_, width(), widget_,
-              {f, Style::cream(0.4), f, Style::textWidth(f, QStringLiteral(" "), this), 0.4}, this);
+    if (widget_.showsSamples()) {
+        paintSampleNotice(painter, layout_, inset_, width() - inset_, layout_.sideColumn(inset_),
+                          0.4, this);
+    } else {
+        const QFont& f = Style::font(Face::mono, 10, QFont::Medium, false, this);
+        paintBand(painter, layout_, inset_, width(), widget_,
+                  {f, Style::cream(0.4), f, Style::textWidth(f, QStringLiteral(" "), this), 0.4},
+                  this);
+    }
 
     const std::optional<SessionSummary> active = widget_.active();
     if (!active) return;
@@ -187,6 +212,7 @@ void WrenContextView::syncSessions() {
             entry->show();
         }
         entry->setSession(session, widget_.windows(), widget_.installs());
+        entry->setSample(widget_.showsSamples());
         const std::string id = session.id;
         entry->setOnTap([this, id] { selection_.toggle(id); });
         applySelection(entry, anim::kJump);
@@ -220,6 +246,11 @@ void WrenContextView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     beginPaint(painter);
 
+    if (widget_.showsSamples()) {
+        paintSampleNotice(painter, layout_, headerInset_, width() - headerInset_,
+                          layout_.sideColumn(headerInset_), 0.45, this);
+        return;
+    }
     paintBand(painter, layout_, headerInset_, width(), widget_,
               {Style::font(Face::mono, 11, QFont::DemiBold, false, this), Style::cream(0.85),
                Style::font(Face::system, 10, QFont::Normal, false, this), 6, 0.45},

@@ -61,15 +61,21 @@ void SessionEntry::ensureDetail() {
     detail_->setSession(session_, windows_, installs_);
     if (hint_) detail_->setHint(hint_, anim::kJump);
     QPointer<SessionEntry> self(this);
+    // A sample row acts on nothing: every button says so instead.
+    const auto sampleOnly = [self] {
+        if (!self || !self->sample_) return false;
+        self->applyHint(SessionActions::sampleOnly());
+        return true;
+    };
     detail_->setActions(
-        [self] {
-            if (self) self->actions_.open(self->session_, self->hintSink());
+        [self, sampleOnly] {
+            if (self && !sampleOnly()) self->actions_.open(self->session_, self->hintSink());
         },
-        [self](Agent agent) {
-            if (self) self->actions_.start(agent, self->hintSink());
+        [self, sampleOnly](Agent agent) {
+            if (self && !sampleOnly()) self->actions_.start(agent, self->hintSink());
         },
-        [self] {
-            if (self) self->actions_.saveMemory(self->hintSink());
+        [self, sampleOnly] {
+            if (self && !sampleOnly()) self->actions_.saveMemory(self->hintSink());
         },
         [self](const QString& url) {
             if (self && self->actions_.openLink) self->actions_.openLink(url);

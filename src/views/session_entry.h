@@ -32,6 +32,8 @@ class SessionEntry final : public PressablePart {
     void setSelection(bool selected, bool dimmed, const anim::Motion& motion);
     void setOnTap(std::function<void()> onTap) { setAction(std::move(onTap)); }
     void setActions(RowActionHandlers actions) { actions_ = std::move(actions); }
+    /// A sample row (no real session was found): its buttons only say that it is a sample.
+    void setSample(bool sample) { sample_ = sample; }
 
     const SessionSummary& session() const { return session_; }
     const std::optional<Hint>& hint() const { return hint_; }
@@ -58,6 +60,7 @@ class SessionEntry final : public PressablePart {
     InstallState installs_;
     bool selected_ = false;
     bool dimmed_ = false;
+    bool sample_ = false;
     std::optional<Hint> hint_;
     RowActionHandlers actions_ = RowActionHandlers::immediate();
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "transcripts/saturating.h"
+#include "widget/relative_time.h"
 #include "widget/strict_decimal.h"
 
 namespace wren {
@@ -25,9 +26,12 @@ ContextModel::ContextModel(Setup setup) : setup_(std::move(setup)) {
 }
 
 void ContextModel::apply(MachineSnapshot snapshot, Instant now) {
-    SessionList sessions = snapshot.sessions.empty() ? setup_.demo : std::move(snapshot.sessions);
+    showsSamples_ = snapshot.sessions.empty();
+    SessionList sessions = showsSamples_ ? setup_.demo : std::move(snapshot.sessions);
 
-    const TodayTotals today = todayTotals(sessions, now, setup_.calendar);
+    // Samples are there to show what a row looks like; their numbers must not pass for usage.
+    const TodayTotals today =
+        showsSamples_ ? TodayTotals{} : todayTotals(sessions, now, setup_.calendar);
     sessions_ = std::move(sessions);
     tokensToday_ = today.tokens;
     workedToday_ = today.workedSeconds;
@@ -63,7 +67,40 @@ std::optional<SessionSummary> ContextModel::active() const {
 }
 
 std::int64_t ContextModel::activeCount(Instant now) const {
-    return wren::activeCount(sessions_, now);
+    return showsSamples_ ? 0 : wren::activeCount(sessions_, now);
+}
+
+void ContextModel::rollOver(Instant now) {
+    if (showsSamples_) return;
+    const TodayTotals today = todayTotals(sessions_, now, setup_.calendar);
+    tokensToday_ = today.tokens;
+    workedToday_ = today.workedSeconds;
+}
+
+Instant ContextModel::nextClockChange(bool expanded, Instant now) const {
+    Instant next = nextTotalsChange(sessions_, now, setup_.calendar);
+    const auto earliest = [&](std::optional<Instant> change) {
+        if (change && *change > now && *change < next) next = *change;
+    };
+    if (expanded) {
+        for (const SessionSummary& s : sessions_) {
+            earliest(RelativeTime::compactNextChange(s.lastActivity, now));
+        }
+    } else if (!sessions_.empty()) {
+        earliest(RelativeTime::longFormNextChange(sessions_.front().lastActivity, now));
+    }
+    return next;
+}
+
+Instant nextTotalsChange(const SessionList& sessions, Instant now, const LocalCalendar& calendar) {
+    Instant next = calendar.dayContaining(now).end;
+    if (!(next > now)) next = now + Seconds(86'400);  // a clock beyond the calendar's reach
+    for (const SessionSummary& s : sessions) {
+        // Counted up to and including two hours; gone from the count just after.
+        const Instant leaves = s.lastActivity + Seconds(ContextModel::kActiveSeconds);
+        if (leaves >= now && leaves < next) next = leaves;
+    }
+    return next;
 }
 
 TodayTotals todayTotals(const SessionList& sessions, Instant now, const LocalCalendar& calendar) {

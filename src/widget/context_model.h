@@ -44,7 +44,20 @@ class ContextModel {
     /// Publishes a snapshot as seen at `now`: its sessions unchanged (or the demo list, in session
     /// order, when it has none), today's tokens and worked time, windows and installs; then the
     /// start-up selection if it is pending and now in range. Leaves any other selection alone.
+    /// The demo list is shown as samples: it adds nothing to today's totals or the active count.
     void apply(MachineSnapshot snapshot, Instant now);
+
+    /// True while the rows are the demo sessions, because no real session was found.
+    bool showsSamples() const { return showsSamples_; }
+
+    /// Recounts today's totals at `now` from the sessions already held (at local midnight
+    /// "today" starts again without anything new being read).
+    void rollOver(Instant now);
+
+    /// The first instant after `now` at which a text the island shows changes by the clock
+    /// alone: a relative time (the newest session's long form while collapsed, every row's
+    /// compact form while open), the active count, or today's totals at local midnight.
+    Instant nextClockChange(bool expanded, Instant now) const;
 
     /// Clears the selection when it is `id`, else selects `id`.
     void toggleSelection(std::string_view id);
@@ -74,6 +87,7 @@ class ContextModel {
     double workedToday_ = 0;
     std::optional<std::string> selectedID_;
     bool appliedPinnedSelection_ = false;
+    bool showsSamples_ = true;
     RateWindows windows_;
     InstallState installs_;
 };
@@ -90,5 +104,8 @@ struct TodayTotals {
 TodayTotals todayTotals(const SessionList& sessions, Instant now, const LocalCalendar& calendar);
 /// Sessions whose last activity is at most two hours before `now`.
 std::int64_t activeCount(const SessionList& sessions, Instant now);
+/// The first instant after `now` at which today's totals or the active count of `sessions`
+/// change by the clock alone: a session leaving the two-hour window, or the next local midnight.
+Instant nextTotalsChange(const SessionList& sessions, Instant now, const LocalCalendar& calendar);
 
 }  // namespace wren

@@ -94,11 +94,60 @@ std::string RelativeFormatter::format(Instant date, Instant now) const {
     return plainEnglish(span);
 }
 
+std::optional<Instant> RelativeFormatter::nextChange(Instant date, Instant now) const {
+    const double from = unixSeconds(date);
+    const double to = unixSeconds(now);
+    if (!std::isfinite(from) || !std::isfinite(to)) return std::nullopt;
+    // "just now" (also for a date ahead of the clock) lasts until a whole minute has passed.
+    if (to - from < 60) return instantFromUnix(from + 60);
+
+    // The text is a count of the largest non-zero unit. It changes when that count grows, or
+    // when a larger unit reaches one: the earliest of those instants, on the same calendar
+    // arithmetic that counted them.
+    static constexpr struct {
+        UCalendarDateFields field;
+        UDateRelativeUnit unit;
+    } kUnits[] = {
+        {UCAL_SECOND, UDAT_RELATIVE_SECONDS},     {UCAL_MINUTE, UDAT_RELATIVE_MINUTES},
+        {UCAL_HOUR_OF_DAY, UDAT_RELATIVE_HOURS},  {UCAL_DATE, UDAT_RELATIVE_DAYS},
+        {UCAL_WEEK_OF_YEAR, UDAT_RELATIVE_WEEKS}, {UCAL_MONTH, UDAT_RELATIVE_MONTHS},
+        {UCAL_YEAR, UDAT_RELATIVE_YEARS},
+    };
+    const Span span = largestUnit(*impl_->zone, from * 1000.0, to * 1000.0);
+    std::optional<double> next;
+    for (const auto& u : kUnits) {
+        if (u.unit < span.unit) continue;
+        const double steps = u.unit == span.unit ? span.count + 1 : 1;
+        if (steps > 2e9) continue;  // beyond any calendar's range
+        UErrorCode status = U_ZERO_ERROR;
+        icu::GregorianCalendar calendar(*impl_->zone, status);
+        calendar.setTime(from * 1000.0, status);
+        calendar.add(u.field, static_cast<std::int32_t>(steps), status);
+        const UDate at = calendar.getTime(status);
+        if (U_FAILURE(status)) continue;
+        const double seconds = at / 1000.0;
+        if (seconds > to && (!next || seconds < *next)) next = seconds;
+    }
+    if (!next) return std::nullopt;
+    return instantFromUnix(*next);
+}
+
 namespace RelativeTime {
+namespace {
+
+const RelativeFormatter& sharedFormatter() {
+    static const RelativeFormatter shared;
+    return shared;
+}
+
+}  // namespace
 
 std::string longForm(Instant date, Instant now) {
-    static const RelativeFormatter shared;
-    return shared.format(date, now);
+    return sharedFormatter().format(date, now);
+}
+
+std::optional<Instant> longFormNextChange(Instant date, Instant now) {
+    return sharedFormatter().nextChange(date, now);
 }
 
 std::string longForm(Instant date) {
@@ -119,6 +168,15 @@ std::string compact(Instant date, Instant now) {
 
 std::string compact(Instant date) {
     return compact(date, systemNow());
+}
+
+std::optional<Instant> compactNextChange(Instant date, Instant now) {
+    const double from = unixSeconds(date);
+    const double elapsed = unixSeconds(now) - from;
+    if (std::isnan(elapsed) || !std::isfinite(from)) return std::nullopt;
+    if (elapsed < 60) return instantFromUnix(from + 60);  // "now", also ahead of the clock
+    const double unit = elapsed < 3600 ? 60 : elapsed < 86'400 ? 3600 : 86'400;
+    return instantFromUnix(from + (std::floor(elapsed / unit) + 1) * unit);
 }
 
 }  // namespace RelativeTime

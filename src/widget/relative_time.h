@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "transcripts/instant.h"
@@ -24,6 +25,11 @@ class RelativeFormatter {
     /// otherwise the localised past-tense phrase.
     std::string format(Instant date, Instant now) const;
 
+    /// The first instant after `now` at which format(date, ·) gives another text: when the
+    /// count of the shown unit grows or a larger unit takes over. Absent when either instant is
+    /// not finite. Lets a view repaint exactly when its text would change, with no tick.
+    std::optional<Instant> nextChange(Instant date, Instant now) const;
+
   private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
@@ -35,11 +41,16 @@ namespace RelativeTime {
 /// Uses one shared formatter in the user's locale, created on first use.
 std::string longForm(Instant date, Instant now);
 std::string longForm(Instant date);
+/// When longForm(date, ·) next changes after `now` (see RelativeFormatter::nextChange).
+std::optional<Instant> longFormNextChange(Instant date, Instant now);
 
 /// The compact form: "now" below a minute (and for future or NaN instants), else whole minutes,
 /// hours or days with a unit letter: "5m", "3h", "12d".
 std::string compact(Instant date, Instant now);
 std::string compact(Instant date);
+/// The first instant after `now` at which compact(date, ·) gives another text; absent for a
+/// date that is not a number.
+std::optional<Instant> compactNextChange(Instant date, Instant now);
 
 }  // namespace RelativeTime
 }  // namespace wren

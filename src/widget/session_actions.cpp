@@ -16,6 +16,10 @@ Hint reopenFailed() {
     return Hint{"Could not reopen that session", "", std::nullopt};
 }
 
+Hint sampleOnly() {
+    return Hint{"Only a sample \u2014 no session to open yet", "", std::nullopt};
+}
+
 Hint needsWrenMem(std::string_view learnMoreURL) {
     Hint hint{"Needs WrenMem \u2014 memory that carries across your AI tools", "", std::nullopt};
     // A link title without an address would be a link to nowhere.

@@ -33,6 +33,8 @@ std::string_view downloadURL(Agent agent);
 Hint notDetected(Agent agent);
 /// "Could not reopen that session", without a link.
 Hint reopenFailed();
+/// What every action of a sample row says instead of acting: it is only a sample.
+Hint sampleOnly();
 /// The companion pitch with its "Learn more" link; an empty address gives no link at all.
 Hint needsWrenMem(std::string_view learnMoreURL);
 

@@ -119,6 +119,14 @@ void WrenContextWidget::apply(MachineSnapshot snapshot) {
     if (model_.selectedID() != selected) emit selectedIDChanged();
 }
 
+void WrenContextWidget::rollOver() {
+    const std::int64_t tokens = model_.tokensToday();
+    const double worked = model_.workedToday();
+    model_.rollOver(clock_());
+    if (model_.tokensToday() != tokens) emit tokensTodayChanged();
+    if (model_.workedToday() != worked) emit workedTodayChanged();
+}
+
 void WrenContextWidget::toggleSelection(const std::string& id) {
     model_.toggleSelection(id);
     emit selectedIDChanged();

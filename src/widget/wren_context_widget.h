@@ -64,6 +64,16 @@ class WrenContextWidget final : public QObject {
     const InstallState& installs() const { return model_.installs(); }
     std::optional<SessionSummary> active() const { return model_.active(); }
     qint64 activeCount() const { return model_.activeCount(clock_()); }
+    /// The rows are the demo sessions, shown as samples because no real session was found.
+    bool showsSamples() const { return model_.showsSamples(); }
+    /// The wall clock the widget counts with.
+    Instant now() const { return clock_(); }
+    /// When a text shown from this widget next changes by the clock alone (ContextModel).
+    Instant nextClockChange(bool expanded) const {
+        return model_.nextClockChange(expanded, clock_());
+    }
+    /// Recounts today's totals now, without reading anything (a new day has begun).
+    void rollOver();
 
     /// Starts a background snapshot read unless one is in flight; returns at once.
     void refresh();

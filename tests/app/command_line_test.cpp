@@ -53,6 +53,9 @@ TEST(CommandLine, OurOptionsTheToolkitsAndEverythingElse) {
         {{"extra"}, Action::invalid, {}, "unexpected argument 'extra'"},
         {{"--a\x1b[2J"}, Action::invalid, {}, "'--a\\x1b[2J'"},  // shown safely
         {{"--json", "--dump"}, Action::invalid, {}, "exclude each other"},
+        {{"--watch"}, Action::watch, {}, ""},
+        {{"--json", "--watch"}, Action::watch, {}, ""},
+        {{"--dump", "--watch"}, Action::invalid, {}, "--watch and --dump exclude each other"},
         {{"--json", "--bogus"}, Action::invalid, {}, "'--bogus'"},
         // The toolkit's own options pass through in order, with their values.
         {{"-platform", "offscreen"}, Action::island, {"-platform", "offscreen"}, ""},
@@ -110,7 +113,7 @@ TEST(CommandLine, HelpVersionAndErrorsNeedNoMachine) {
     const auto help = run({"--help"}, "1");
     EXPECT_EQ(help.first, 0);
     for (const char* mentioned :
-         {"--json", "--dump", "--version", "--help", "CLAUDE_CONFIG_DIR", "CODEX_HOME",
+         {"--json", "--watch", "--dump", "--version", "--help", "CLAUDE_CONFIG_DIR", "CODEX_HOME",
           "WRENISLAND_DUMP", "WRENISLAND_PROFILE", "WRENISLAND_FORCE_MISSING", "WRENISLAND_SELECT",
           "WRENISLAND_SCREEN", "WRENISLAND_FORCE_OPEN", "WRENISLAND_FORCE_SELECT",
           "WRENISLAND_RENDER", "TERMINAL"}) {

@@ -7,6 +7,9 @@
 #include <atomic>
 #include <memory>
 
+#include "island/island_geometry.h"
+#include "island/island_panel.h"
+
 namespace wren {
 namespace {
 
@@ -89,6 +92,41 @@ TEST(IslandModel, HoveringRefreshesOncePerArrival) {
     model.setHovering(false);
     EXPECT_EQ(*counted.reads, 1);
     EXPECT_EQ(model.bodySize(), (Size{480, 56}));
+}
+
+// Rows added after start-up used to be cut off: the open window follows the list.
+TEST(IslandModel, TheWindowFollowsTheNumberOfRows) {
+    anim::Animator::instance().setDisabled(true);  // every change lands at once
+    Counted counted;
+    IslandModel model(counted.options());
+    IslandPanel panel(model);
+    panel.placeOn(Rect{0, 0, 1920, 1080});
+    model.setExpanded(true);
+    QSignalSpy height(&model, &IslandModel::openHeightChanged);
+    const auto snapshotOf = [](int rows) {
+        MachineSnapshot snapshot;
+        for (int i = 0; i < rows; ++i)
+            snapshot.sessions.push_back(session("r" + std::to_string(i), i));
+        return snapshot;
+    };
+
+    model.widget().refreshNow(snapshotOf(2));
+    const qsizetype afterTwo = height.count();
+    EXPECT_EQ(afterTwo, 1);
+    EXPECT_EQ(panel.height(), 144);  // ceil(104 × 1.04 + 35)
+    model.widget().refreshNow(snapshotOf(2));
+    EXPECT_EQ(height.count(), afterTwo) << "the same number of rows changes nothing";
+
+    model.widget().refreshNow(snapshotOf(7));
+    EXPECT_EQ(height.count(), afterTwo + 1);
+    EXPECT_EQ(model.openHeight(), 32 + 22 + 7 * 25);
+    EXPECT_EQ(panel.height(), 274);  // ceil(229 × 1.04 + 35)
+    EXPECT_EQ(panel.y(), 0) << "still hanging from the top";
+
+    model.widget().toggleSelection("r3");
+    EXPECT_EQ(height.count(), afterTwo + 2) << "the detail takes room too";
+    EXPECT_EQ(panel.height(), 388);  // ceil(339 × 1.04 + 35)
+    anim::Animator::instance().setDisabled(false);
 }
 
 }  // namespace

@@ -82,6 +82,33 @@ TEST_F(Discover, NothingToReadRecordsNoReadSpan) {
               (std::vector<std::pair<std::string, int>>{{"enumerate", 2}, {"discover", 1}}));
 }
 
+// While one agent writes, a refresh must not read every other transcript again; but any write,
+// even one that keeps the size and the modification time, is read.
+TEST_F(Discover, ReadsOnlyTheFilesThatChangedSinceTheLastPass) {
+    claude("a", 1, "/w/one", kT);
+    claude("b", 2, "/w/two", kT - 10);
+    codex("sessions", 3, "/w/three", kT - 20);
+    EXPECT_EQ(discover(8).size(), 3u);
+    EXPECT_EQ(filesReadInLastPass(), 3u);
+    EXPECT_EQ(discover(8).size(), 3u);
+    EXPECT_EQ(filesReadInLastPass(), 0u) << "nothing changed";
+
+    const fs::path file = home_ / ("claude/a/-w/" + uuidOf(1) + ".jsonl");
+    const auto modified = fs::last_write_time(file);
+    claude("a", 1, "/w/one", kT + 50);  // newer activity, same length
+    fs::last_write_time(file, modified);
+    const std::vector<SessionSummary> sessions = discover(8);
+    EXPECT_EQ(filesReadInLastPass(), 1u);
+    ASSERT_EQ(sessions.size(), 3u);
+    EXPECT_EQ(sessions.front().lastActivity, instantFromUnix(static_cast<double>(kT + 50)));
+
+    // A file gone is dropped without reading anything.
+    fs::remove(home_ / ("codex/sessions/rollout-" + uuidOf(3) + ".jsonl"));
+    EXPECT_EQ(discover(8).size(), 2u);
+    EXPECT_EQ(filesReadInLastPass(), 0u);
+    spansTaken();
+}
+
 TEST_F(Discover, OneCandidateGivesOneSession) {
     claude("b", 7, "/home/u/proj", kT);
     const std::vector<SessionSummary> sessions = discover(8);

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QTest>
 
 #include "views/context_views.h"
 #include "views/island_fixture.h"
+#include "views/session_detail.h"
 #include "views/session_entry.h"
 
 namespace wren {
@@ -177,6 +179,61 @@ TEST_F(IslandViewTest, RowsKeepTheirStateAcrossRefreshes) {
     ASSERT_EQ(view().sessionPanel().entries()[1], b);
     EXPECT_EQ(view().sessionPanel().entries()[0]->hint(), std::nullopt);
     EXPECT_EQ(b->hint(), SessionActions::reopenFailed());
+}
+
+// Where no session was found the demo rows stay (something to show), but nobody may take them for
+// real: the band says they are samples instead of giving made-up totals, and no button acts.
+TEST_F(IslandViewTest, SamplesAreLabelledAndTheirButtonsOnlySaySo) {
+    // The band's middle, between the two columns of totals, holds nothing for real sessions.
+    const auto middleOfBand = [this] {
+        const QImage image = picture();
+        int brightest = 0;
+        for (int x = static_cast<int>(kMid) - 60; x <= static_cast<int>(kMid) + 60; ++x) {
+            for (int y = 4; y < 28; ++y) brightest = std::max(brightest, qRed(image.pixel(x, y)));
+        }
+        return brightest;
+    };
+    show({session("real", 5, 1000)});
+    EXPECT_FALSE(model().widget().showsSamples());
+    EXPECT_EQ(middleOfBand(), 0);
+
+    WrenContextWidget::Options options;
+    options.reader = [] { return MachineSnapshot{}; };
+    options.clock = [] { return instantFromUnix(testing::kNow); };
+    options.setup = ContextModel::Setup{
+        LocalCalendar("UTC"), std::nullopt, {session("a", 5, 1000), session("b", 10, 2000)}};
+    view_.reset();
+    model_ = std::make_unique<IslandModel>(std::move(options));
+    model().widget().refreshNow();
+    view_ = std::make_unique<IslandView>(model());
+    view().resize(view().sizeHint());
+    EXPECT_TRUE(model().widget().showsSamples());
+    EXPECT_EQ(model().widget().tokensToday(), 0);
+    EXPECT_EQ(model().widget().activeCount(), 0);
+    EXPECT_GT(middleOfBand(), 60) << "the collapsed strip says samples";
+    model().setExpanded(true);
+    EXPECT_GT(middleOfBand(), 60) << "the header says samples";
+
+    model().widget().toggleSelection("claude:a");
+    settle();
+    SessionEntry* row = view().sessionPanel().entries()[0];
+    int acted = 0;
+    RowActionHandlers actions;
+    actions.open = [&acted](const SessionSummary&, RowActionHandlers::Done) { ++acted; };
+    actions.start = [&acted](Agent, RowActionHandlers::Done) { ++acted; };
+    actions.saveMemory = [&acted](RowActionHandlers::Done) { ++acted; };
+    row->setActions(actions);
+    std::vector<QWidget*> buttons;
+    for (auto* pill : row->findChildren<AgentStartPill*>()) buttons.push_back(pill);
+    buttons.push_back(row->findChild<SecondaryPill*>());
+    buttons.push_back(row->findChild<IconPill*>());
+    ASSERT_EQ(buttons.size(), 4u);
+    for (QWidget* button : buttons) {
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(row->hint(), SessionActions::sampleOnly());
+    }
+    EXPECT_EQ(acted, 0);
 }
 
 }  // namespace

@@ -206,14 +206,24 @@ TEST(ContextModel, DemoListInSessionOrderUntilRealSessionsArrive) {
     EXPECT_EQ(ids(m.sessions()), ordered);
     EXPECT_EQ(m.active()->id, "tie-a");
 
-    // An empty snapshot falls back to the demo list; totals come from its sessions of today.
+    EXPECT_TRUE(m.showsSamples());
+
+    // An empty snapshot falls back to the demo list, shown as samples: none of their numbers
+    // may pass for today's usage.
+    m.apply(snapshotOf({session("real", now - 60, 5)}), instantFromUnix(now));
+    EXPECT_FALSE(m.showsSamples());
     m.apply(snapshotOf({}), instantFromUnix(now));
+    EXPECT_TRUE(m.showsSamples());
     EXPECT_EQ(ids(m.sessions()), ordered);
-    EXPECT_EQ(m.tokensToday(), 1011);
-    EXPECT_EQ(m.workedToday(), 7200);
+    EXPECT_EQ(m.tokensToday(), 0);
+    EXPECT_EQ(m.workedToday(), 0);
+    EXPECT_EQ(m.activeCount(instantFromUnix(now)), 0);
+    m.rollOver(instantFromUnix(now + 60));
+    EXPECT_EQ(m.tokensToday(), 0);
 
     // A real list is taken as it comes, not re-sorted.
     m.apply(snapshotOf({session("z", now - 600), session("y", now - 60)}), instantFromUnix(now));
+    EXPECT_FALSE(m.showsSamples());
     EXPECT_EQ(ids(m.sessions()), (std::vector<std::string>{"z", "y"}));
     EXPECT_EQ(m.active()->id, "z");
 }
@@ -299,8 +309,47 @@ TEST(ContextModel, ActiveCountIsTwoHoursInclusive) {
 
     ContextModel empty = model();
     EXPECT_FALSE(empty.active().has_value());
+    EXPECT_EQ(empty.nextClockChange(true, instantFromUnix(now)), instantFromUnix(kJune16Midnight))
+        << "nothing but the day can change";
     EXPECT_EQ(empty.activeCount(instantFromUnix(now)), 0);
     EXPECT_EQ(empty.expandedHeight(32), 54);
+}
+
+// The one moment the island must wake: the earliest change among what it shows, and only that.
+TEST(ContextModel, NextClockChangeIsTheEarliestShownTextChange) {
+    const double now = kJune15TenAm;
+    const auto at = [](double seconds) { return instantFromUnix(seconds); };
+    const struct {
+        const char* name;
+        std::vector<SessionSummary> sessions;
+        bool expanded;
+        double next;
+    } cases[] = {
+        // Collapsed, only the newest session's long form shows: 5 min 30 s ago becomes
+        // "6 minutes ago" in 30 s; the older rows' compact times do not count.
+        {"collapsed", {session("a", now - 330), session("b", now - 3590)}, false, now + 30},
+        // Open, every row's compact time counts: 59m becomes 1h in 10 s.
+        {"open", {session("a", now - 330), session("b", now - 3590)}, true, now + 10},
+        // An older session leaving the two-hour window changes the active count.
+        {"active count", {session("a", now - 60), session("b", now - 7190)}, false, now + 10},
+        // Late in the day with hour-old sessions, the next change may be midnight.
+        {"midnight", {session("a", kJune16Midnight - 2.5 * 3600 - 1200)}, false, kJune16Midnight},
+    };
+    for (const auto& c : cases) {
+        ContextModel m = model();
+        const double seen = c.next == kJune16Midnight ? kJune16Midnight - 1200 : now;
+        m.apply(snapshotOf(c.sessions), at(seen));
+        const Instant next = m.nextClockChange(c.expanded, at(seen));
+        EXPECT_NEAR(unixSeconds(next), c.next, 1e-6) << c.name;
+    }
+
+    // At midnight today's totals start again without a new snapshot.
+    ContextModel m = model();
+    m.apply(snapshotOf({session("late", kJune16Midnight - 600, 70)}), at(kJune16Midnight - 60));
+    EXPECT_EQ(m.tokensToday(), 70);
+    m.rollOver(at(kJune16Midnight + 1));
+    EXPECT_EQ(m.tokensToday(), 0);
+    EXPECT_EQ(m.workedToday(), 0);
 }
 
 }  // namespace

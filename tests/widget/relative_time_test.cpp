@@ -82,6 +82,64 @@ TEST(RelativeTime, LongFormCountsMonthsOnTheCalendar) {
     EXPECT_EQ(english.format(jan1, jan31), "4 weeks ago");
 }
 
+// The instant a text next changes is checked against the formatter itself: the text just
+// before it is the text now, and the text just after it is another one.
+TEST(RelativeTime, NextChangeIsWhenTheTextChanges) {
+    const RelativeFormatter berlin("en", "Europe/Berlin");
+    // 2024-03-31T00:30+01:00, the night the clocks go forward, and a month-end date.
+    const Instant springNight = instantFromUnix(1711841400);
+    const Instant january31 = instantFromUnix(1706659200);  // 2024-01-31T00:00Z
+    const struct {
+        Instant date;
+        double later;  // seconds from the date to now
+    } cases[] = {
+        {kNow, 0},
+        {kNow, 30},
+        {kNow, -600},  // "just now", also ahead
+        {kNow, 60},
+        {kNow, 61.5},
+        {kNow, 299},
+        {kNow, 3599.5},
+        {kNow, 3600},
+        {kNow, 5400},
+        {kNow, 86'399},
+        {kNow, 86'400 + 7},
+        {kNow, 6.5 * 86'400},
+        {kNow, 7 * 86'400},
+        {kNow, 27 * 86'400},
+        {kNow, 200 * 86'400},
+        {kNow, 400 * 86'400},
+        {springNight, 3600},
+        {springNight, 23 * 3600},
+        {springNight, 86'400 - 60},
+        {january31, 28 * 86'400},
+        {january31, 29.5 * 86'400},
+    };
+    const Seconds ms(0.001);
+    for (const auto& c : cases) {
+        const Instant now = c.date + Seconds(c.later);
+        const std::string context =
+            std::to_string(c.later) + " s after " + std::to_string(unixSeconds(c.date));
+
+        const std::optional<Instant> longNext = berlin.nextChange(c.date, now);
+        ASSERT_TRUE(longNext) << context;
+        EXPECT_GT(*longNext, now) << context;
+        const std::string longText = berlin.format(c.date, now);
+        EXPECT_EQ(berlin.format(c.date, *longNext - ms), longText) << context;
+        EXPECT_NE(berlin.format(c.date, *longNext + ms), longText) << context;
+
+        const std::optional<Instant> compactNext = RelativeTime::compactNextChange(c.date, now);
+        ASSERT_TRUE(compactNext) << context;
+        const std::string compactText = RelativeTime::compact(c.date, now);
+        EXPECT_EQ(RelativeTime::compact(c.date, *compactNext - ms), compactText) << context;
+        EXPECT_NE(RelativeTime::compact(c.date, *compactNext + ms), compactText) << context;
+    }
+    const Instant nan = instantFromUnix(std::nan(""));
+    EXPECT_FALSE(berlin.nextChange(nan, kNow));
+    EXPECT_FALSE(berlin.nextChange(kNow, nan));
+    EXPECT_FALSE(RelativeTime::compactNextChange(nan, kNow));
+}
+
 TEST(RelativeTime, SharedFormatterIsSafeAcrossThreads) {
     std::vector<std::thread> threads;
     std::vector<std::string> results(8);
