@@ -9,7 +9,7 @@ packages=(
   libxcb1-dev libxcb-xinput-dev libxcb-shape0-dev libxcb-xfixes0-dev
   fonts-dejavu-core fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev
-  xdg-utils
+  xdg-utils dbus-daemon
   xvfb xcompmgr openbox i3-wm tint2 picom trayer xautomation xdotool x11-utils x11-xserver-utils
   imagemagick
   sway xwayland foot grim libwayland-dev

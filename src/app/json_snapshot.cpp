@@ -17,7 +17,7 @@ void writeTime(JsonWriter& json, std::optional<Instant> instant) {
     json.value(instant ? ISO8601::formatUtcMillis(*instant) : std::nullopt);
 }
 
-void writeSession(JsonWriter& json, const SessionSummary& s) {
+void writeSession(JsonWriter& json, const SessionSummary& s, Instant now) {
     json.beginObject();
     json.key("id").value(s.id);
     json.key("agent").value(rawValue(s.agent));
@@ -28,6 +28,7 @@ void writeSession(JsonWriter& json, const SessionSummary& s) {
     writeTime(json, s.lastActivity);
     json.key("lastUserMessage").value(s.lastUserMessage);
     json.key("turns").value(s.turns);
+    json.key("state").value(activityName(activityOf(s.turn, s.lastActivity, now)));
     json.key("contextWindow").value(s.contextWindow);
     json.key("reportedTokens").value(s.reportedTokens);
     json.key("totalTokens").value(s.totalTokens());
@@ -47,16 +48,33 @@ void writeSession(JsonWriter& json, const SessionSummary& s) {
 
 void writeWindow(JsonWriter& json, const MachineSnapshot& snapshot, Agent agent) {
     const auto found = snapshot.windows.find(agent);
-    if (found == snapshot.windows.end()) {
+    const auto all = snapshot.quotas.find(agent);
+    if (found == snapshot.windows.end() && all == snapshot.quotas.end()) {
         json.null();
         return;
     }
-    const RateWindow& window = found->second;
+    // The first three members stay as scripts already read them: the agent's one window.
+    const RateWindow* window = found == snapshot.windows.end() ? nullptr : &found->second;
     json.beginObject();
-    json.key("usedPercent").value(window.reportedPercent);
-    json.key("windowMinutes").value(window.windowMinutes);
+    json.key("usedPercent").value(window ? std::optional(window->reportedPercent) : std::nullopt);
+    json.key("windowMinutes").value(window ? std::optional(window->windowMinutes) : std::nullopt);
     json.key("resetsAt");
-    writeTime(json, window.resetsAt);
+    writeTime(json, window ? window->resetsAt : std::nullopt);
+    json.key("windows").beginArray();
+    if (all != snapshot.quotas.end()) {
+        for (const RateWindow& each : all->second) {
+            json.beginObject();
+            json.key("usedPercent").value(each.reportedPercent);
+            json.key("windowMinutes").value(each.windowMinutes);
+            json.key("resetsAt");
+            writeTime(json, each.resetsAt);
+            json.key("source").value(each.source == QuotaSource::cache ? "cache" : "transcript");
+            json.key("asOf");
+            writeTime(json, each.asOf);
+            json.endObject();
+        }
+    }
+    json.endArray();
     json.endObject();
 }
 
@@ -76,7 +94,7 @@ std::string document(const MachineSnapshot& snapshot, Instant now, const LocalCa
     JsonWriter json(out);
     json.beginObject();
     json.key("sessions").beginArray();
-    for (const SessionSummary& session : snapshot.sessions) writeSession(json, session);
+    for (const SessionSummary& session : snapshot.sessions) writeSession(json, session, now);
     json.endArray();
 
     const TodayTotals today = todayTotals(snapshot.sessions, now, calendar);

@@ -17,11 +17,14 @@ namespace wren::JsonSnapshot {
 ///   sessions    up to 20, newest first, as the dump lists them: id, agent ("Claude"/"Codex"),
 ///               nativeID, project, workingDirectory (or null), lastActivity (ISO 8601 UTC with
 ///               milliseconds), lastUserMessage (or null), turns, contextWindow (or null),
-///               reportedTokens (or null), totalTokens, usefulPct (or null), scoreLabel, and
-///               segments [{id, label, tokens}]
+///               reportedTokens (or null), totalTokens, usefulPct (or null), scoreLabel,
+///               segments [{id, label, tokens}], and state ("working", "finished" or "idle")
 ///   today       tokens, workedSeconds, activeSessions: the context widget's rules over those
 ///               sessions, with the system clock and time zone
-///   rateLimits  claude, codex: null or {usedPercent (as recorded), windowMinutes, resetsAt}
+///   rateLimits  claude, codex: null when nothing is known, else {usedPercent (as recorded),
+///               windowMinutes, resetsAt} of the agent's one window (each null when it has
+///               none) and windows [{usedPercent, windowMinutes, resetsAt, source ("transcript"
+///               or "cache"), asOf (or null)}]: every window still current
 ///   installed   claude, codex, wrenmem: booleans
 
 /// How many sessions the document lists, as many as the dump.

@@ -23,10 +23,12 @@
 #include "machine/profile.h"
 #include "machine/transcript_watch.h"
 #include "platform/autostart.h"
+#include "platform/desktop_notifier.h"
 #include "platform/desktop_session.h"
 #include "platform/desktop_watcher.h"
 #include "platform/pointer_monitor.h"
 #include "platform/program_paths.h"
+#include "platform/settings.h"
 #include "views/context_views.h"
 #include "views/island_view.h"
 #include "views/session_detail.h"
@@ -195,6 +197,7 @@ void IslandApp::buildMenu() {
     addStartAtLogin();
     addOverTopPanel();
     addShowOverFullScreen();
+    addNotifyWhenFinished();
     // Shown only when a choice could not be remembered, saying why.
     settingsProblem_ = menu_->addAction(QString());
     settingsProblem_->setEnabled(false);
@@ -345,6 +348,45 @@ void IslandApp::letGoOfThePointer() {
     away.position = Point{current->frame.x + current->frame.width - 1,
                           current->frame.y + current->frame.height - 1};
     controller_->pointerMoved(away);
+}
+
+void IslandApp::addNotifyWhenFinished() {
+    const QString label = QStringLiteral("Notify when an agent finishes");
+    QAction* notify = menu_->addAction(label);
+    notify->setCheckable(true);
+    notifier_ = std::make_unique<DesktopNotifier>();
+
+    // Where nothing can show a notification the item says why and stays off; a service may
+    // start later, so the bus is asked again each time the menu opens.
+    const auto follow = [this, notify, label] {
+        const std::optional<QString> reason = notifier_->unavailableReason();
+        const QSignalBlocker quiet(notify);
+        notify->setEnabled(!reason);
+        notify->setChecked(!reason && settings_.notifyWhenFinished);
+        notify->setText(reason ? label + QStringLiteral(" (") + *reason + QStringLiteral(")")
+                               : label);
+    };
+    follow();
+    connect(menu_, &QMenu::aboutToShow, notify, follow);
+    connect(notify, &QAction::toggled, this, [this](bool on) {
+        settings_.notifyWhenFinished = on;
+        saveSettings();
+    });
+
+    WrenContextWidget& widget = model_->widget();
+    finishWatch_.update(widget.sessions(), widget.now());
+    connect(&widget, &WrenContextWidget::sessionsChanged, this, [this, &widget] {
+        const std::vector<SessionSummary> finished =
+            finishWatch_.update(widget.sessions(), widget.now());
+        if (!settings_.notifyWhenFinished || finished.empty() || notifier_->unavailableReason())
+            return;
+        for (const SessionSummary& session : finished) {
+            const FinishNotice notice = finishNotice(session);
+            notifier_->notify(
+                QString::fromStdString(notice.title), QString::fromStdString(notice.body),
+                [session] { RowActionHandlers::inBackground().open(session, [](HintChange) {}); });
+        }
+    });
 }
 
 void IslandApp::watchScreen(QScreen* screen) {

@@ -12,6 +12,7 @@
 #include "island/raise_limiter.h"
 #include "machine/machine_snapshot.h"
 #include "platform/settings.h"
+#include "widget/finish_notice.h"
 
 class QAction;
 class QMenu;
@@ -21,6 +22,7 @@ class QTimer;
 
 namespace wren {
 
+class DesktopNotifier;
 class DesktopWatcher;
 class IslandModel;
 class IslandPanel;
@@ -79,6 +81,7 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     void addStartAtLogin();
     void addOverTopPanel();
     void addShowOverFullScreen();
+    void addNotifyWhenFinished();
     /// Writes settings_ after the user changed one; a failure shows in the menu, and the
     /// choice still holds until the island quits.
     void saveSettings();
@@ -107,6 +110,8 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     std::vector<ScreenFrame> screens_;  // filled by sample()
     std::map<TaskId, QPointer<QTimer>> tasks_;
     TaskId nextTask_ = 1;
+    std::unique_ptr<DesktopNotifier> notifier_;
+    FinishWatch finishWatch_;
     std::chrono::steady_clock::time_point processStart_;
     bool firstFramePainted_ = false;
 };

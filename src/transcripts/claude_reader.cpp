@@ -71,6 +71,62 @@ std::optional<std::int64_t> contextTokens(simdjson::dom::object record) {
     return sum >= 1 ? std::optional(sum) : std::nullopt;
 }
 
+// The first text of a message's content: the content itself when it is a text, else the first
+// element's "text" member.
+std::optional<std::string_view> leadingText(simdjson::dom::object message) {
+    const auto content = json::member(message, "content");
+    if (!content) return std::nullopt;
+    std::string_view text;
+    if (content->get(text) == simdjson::SUCCESS) return text;
+    simdjson::dom::array items;
+    simdjson::dom::object first;
+    if (content->get(items) != simdjson::SUCCESS || items.size() == 0 ||
+        items.at(0).get(first) != simdjson::SUCCESS) {
+        return std::nullopt;
+    }
+    return json::stringMember(first, "text");
+}
+
+bool hasItemOfType(simdjson::dom::object message, std::string_view type) {
+    const auto content = json::member(message, "content");
+    simdjson::dom::array items;
+    if (!content || content->get(items) != simdjson::SUCCESS) return false;
+    for (const auto item : items) {
+        simdjson::dom::object object;
+        if (item.get(object) == simdjson::SUCCESS && json::stringMember(object, "type") == type) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// One record's say about the turn; meta records, snapshots and summaries say nothing.
+void noteTurn(TurnScan& scan, simdjson::dom::object record) {
+    const auto type = json::stringMember(record, "type");
+    if (type == "system") {
+        if (const auto subtype = json::stringMember(record, "subtype")) scan.claudeSystem(*subtype);
+        return;
+    }
+    if (type != "assistant" && !(type == "user" && isUserTurn(record))) return;
+    const auto message = json::objectMember(record, "message");
+    if (!message) return;
+    if (type == "assistant") {
+        scan.claudeAssistant(json::stringMember(*message, "stop_reason"),
+                             hasItemOfType(*message, "tool_use"));
+        return;
+    }
+    using Kind = TurnScan::UserRecord;
+    const std::string_view text = leadingText(*message).value_or("");
+    if (text.starts_with("[Request interrupted by user")) {
+        scan.claudeUser(Kind::interruption);
+    } else if (text.starts_with("<local-command-stdout>") ||
+               text.starts_with("<local-command-stderr>")) {
+        scan.claudeUser(Kind::localCommand);
+    } else {
+        scan.claudeUser(hasItemOfType(*message, "tool_result") ? Kind::toolResult : Kind::prompt);
+    }
+}
+
 }  // namespace
 
 std::optional<std::string> lastClaudeMessage(const TranscriptWindow& window) {
@@ -95,10 +151,12 @@ std::optional<SessionSummary> readClaude(const ByteSource& source, std::string_v
     ReaderParts::Findings found;
     found.nativeID = std::move(*nativeID);
     std::optional<Instant> lastActivity;
+    TurnScan turn;
     JSONLReader::ReverseLines lines(arena.recent.view(), *cuts);
     while (const auto line = lines.next()) {
         const auto record = arena.parser.parseObject(arena.recent, *line);
         if (!record || json::isTrue(*record, "isSidechain")) continue;
+        if (!turn.decided()) noteTurn(turn, *record);
         const bool userTurn = isUserTurn(*record);
         if (userTurn) ++found.turns;
         if (!found.cwd) {
@@ -107,8 +165,9 @@ std::optional<SessionSummary> readClaude(const ByteSource& source, std::string_v
         if (!lastActivity) lastActivity = json::recordTime(*record);
         if (!found.tokens) found.tokens = contextTokens(*record);
         if (!found.lastMessage && userTurn) found.lastMessage = messageText(*record);
-        if (lastActivity && found.lastMessage && found.cwd && found.tokens) break;
+        if (lastActivity && found.lastMessage && found.cwd && found.tokens && turn.decided()) break;
     }
+    found.turn = turn.state();
     return ReaderParts::finished(
         Agent::claude, std::move(found), lastActivity, source, size, arena,
         [&](std::string_view line) {

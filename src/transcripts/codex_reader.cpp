@@ -65,6 +65,23 @@ std::optional<std::int64_t> findIntAtDepth(std::string_view key, simdjson::dom::
     return std::nullopt;
 }
 
+// One record's say about the turn: a task event, or a user's message (either the response item
+// or its event).
+void noteTurn(TurnScan& scan, simdjson::dom::object record, simdjson::dom::object payload,
+              bool userMessage) {
+    if (userMessage) {
+        scan.codexUserMessage();
+        return;
+    }
+    if (json::stringMember(record, "type") != "event_msg") return;
+    const auto type = json::stringMember(payload, "type");
+    if (type == "user_message") {
+        scan.codexUserMessage();
+    } else if (type) {
+        scan.codexEvent(*type);
+    }
+}
+
 }  // namespace
 
 std::optional<std::int64_t> findInt(std::string_view key, simdjson::dom::element value) {
@@ -103,6 +120,7 @@ std::optional<SessionSummary> readCodex(const ByteSource& source, std::string_vi
     found.nativeID = std::move(*nativeID);
     found.cwd = std::move(header.cwd);
     std::optional<Instant> lastActivity;
+    TurnScan turn;
     JSONLReader::ReverseLines lines(arena.recent.view(), *cuts);
     while (const auto line = lines.next()) {
         const auto root = arena.parser.parse(arena.recent, *line);
@@ -117,6 +135,7 @@ std::optional<SessionSummary> readCodex(const ByteSource& source, std::string_vi
         }
         const bool userTurn = isUserMessage(payload);
         if (userTurn) ++found.turns;
+        if (!turn.decided()) noteTurn(turn, record, payload, userTurn);
         if (!found.tokens && json::stringMember(payload, "type") == "token_count") {
             found.tokens = codexResidentTokens(payload);
         }
@@ -128,6 +147,22 @@ std::optional<SessionSummary> readCodex(const ByteSource& source, std::string_vi
         }
         if (lastActivity && found.lastMessage && found.tokens) break;
     }
+    // The turn is often decided by an older task event: the rest of the window is searched for
+    // one, parsing only the lines that may hold it.
+    while (!turn.decided()) {
+        const auto line = lines.next();
+        if (!line) break;
+        if (!mayBeCodexTaskEvent(
+                std::string_view(arena.recent.data() + line->begin, line->end - line->begin))) {
+            continue;
+        }
+        const auto record = arena.parser.parseObject(arena.recent, *line);
+        if (!record) continue;
+        if (const auto payload = json::objectMember(*record, "payload")) {
+            noteTurn(turn, *record, *payload, false);
+        }
+    }
+    found.turn = turn.state();
     return ReaderParts::finished(Agent::codex, std::move(found), lastActivity, source, size, arena,
                                  mayBeMessage, userMessage);
 }

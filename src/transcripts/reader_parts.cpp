@@ -16,6 +16,7 @@ SessionSummary summary(Agent agent, Findings f) {
     s.turns = f.turns;
     s.contextWindow = f.contextWindow;
     s.reportedTokens = f.tokens;
+    s.turn = f.turn;
     s.segments = SNREstimate::segments(f.tokens.value_or(0), f.turns, f.nativeID);
     s.nativeID = std::move(f.nativeID);
     return s;

@@ -58,6 +58,7 @@ struct Findings {
     std::int64_t turns = 0;
     std::optional<std::int64_t> tokens;
     std::optional<std::int64_t> contextWindow;
+    TurnState turn = TurnState::unknown;
 };
 
 /// The summary both readers build: the id from the agent's prefix, the project from the working

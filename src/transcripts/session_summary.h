@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "transcripts/activity.h"
 #include "transcripts/agent.h"
 #include "transcripts/colour.h"
 #include "transcripts/instant.h"
@@ -39,6 +40,8 @@ struct SessionSummary {
     bool isMeasured = false;
     // The full working directory as the transcript gave it; the terminal fallback resumes there.
     std::optional<std::string> workingDirectory;
+    // What the newest records say about the last turn; activityOf() turns it into the state.
+    TurnState turn = TurnState::unknown;
 
     /// The reported count, or the sum of the segments (saturating, never overflowing).
     std::int64_t totalTokens() const;

@@ -55,10 +55,18 @@ void paintActivityGroup(QPainter& painter, const QRectF& column, const WrenConte
     const QString dot = QStringLiteral("\u00B7");
     const QString active =
         QString::number(static_cast<long long>(widget.activeCount())) + QStringLiteral(" active");
+    // The sessions that wait for the user: the rows' finished dot and their count, kept short
+    // so the group still fits beside the notch.
+    const qint64 waitingCount = widget.waitingCount();
+    const QString waiting =
+        waitingCount > 0 ? QString::number(static_cast<long long>(waitingCount)) : QString();
+    const double kWaitDot = 5;
+    const double wWaiting =
+        waiting.isEmpty() ? 0 : 5 + kWaitDot + 3 + Style::textWidth(f, waiting, device);
     const double wWorked = Style::textWidth(f, worked, device);
     const double wDot = Style::textWidth(f, dot, device);
     const double wActive = Style::textWidth(f, active, device);
-    const double total = wWorked + 6 + wDot + 6 + wActive;
+    const double total = wWorked + 6 + wDot + 6 + wActive + wWaiting;
     if (column.width() <= 0) return;
 
     painter.save();
@@ -78,6 +86,14 @@ void paintActivityGroup(QPainter& painter, const QRectF& column, const WrenConte
         x += wDot + 6;
         Style::drawLine(painter, QRectF(x, column.top(), wActive + 1, column.height()), active, f,
                         Style::cream(opacity));
+        if (!waiting.isEmpty()) {
+            x += wActive + 5;
+            const QColor amber = SessionParts::activityColor(Activity::finished);
+            Style::fillDot(painter, {x + kWaitDot / 2, column.center().y()}, kWaitDot, amber);
+            x += kWaitDot + 3;
+            Style::drawLine(painter, QRectF(x, column.top(), column.right() - x, column.height()),
+                            waiting, f, amber);
+        }
     }
     painter.restore();
 }
@@ -141,9 +157,10 @@ void WrenContextStrip::paintEvent(QPaintEvent*) {
     const QRectF row(left, band, right - left, std::max(0.0, height() - band - 2));
     const double icon = 17;
     const double mid = row.center().y();
-    paintAgentIcon(painter, QRectF(row.left(), mid - icon / 2, icon, icon),
-                   agentLook(active->agent));
+    const QRectF iconBox(row.left(), mid - icon / 2, icon, icon);
+    paintAgentIcon(painter, iconBox, agentLook(active->agent));
     painter.setOpacity(paintOpacity());
+    SessionParts::paintActivityBadge(painter, iconBox, widget_.activity(*active));
 
     const QString label = qt(active->scoreLabel());
     const QString total = qt(TokenFormat::shortForm(active->totalTokens()));
@@ -213,6 +230,8 @@ void WrenContextView::syncSessions() {
         }
         entry->setSession(session, widget_.windows(), widget_.installs());
         entry->setSample(widget_.showsSamples());
+        entry->setActivity(widget_.activity(session));
+        entry->setQuotas(widget_.quotas(), widget_.now());
         const std::string id = session.id;
         entry->setOnTap([this, id] { selection_.toggle(id); });
         applySelection(entry, anim::kJump);

@@ -13,6 +13,7 @@
 #include "views/style.h"
 #include "views/symbols.h"
 #include "widget/qt_text.h"
+#include "widget/quota_format.h"
 #include "widget/token_format.h"
 
 namespace wren {
@@ -29,7 +30,10 @@ constexpr double kBarHeight = 7;
 constexpr double kLegendTop = 16;
 constexpr double kLegendHeight = 13;
 constexpr double kStartTop = 38;
-constexpr double kActionTop = 71;
+constexpr double kQuotaTop = 64;
+constexpr double kQuotaLineHeight = 12;
+constexpr std::size_t kQuotaLines = 3;  // the agent, its 5-hour and its weekly window
+constexpr double kActionTop = 102;
 constexpr double kButtonRowHeight = 24;
 
 }  // namespace
@@ -101,7 +105,8 @@ void AgentStartPill::setState(std::optional<RateWindow> window, bool installed) 
 QString AgentStartPill::percentText() const {
     const std::optional<double> left = Quota::remaining(window_);
     if (!installed_ || !left) return {};
-    return QString::number(Quota::shownPercent(*left)) + QStringLiteral("% left");
+    return QString::number(Quota::shownPercent(*left)) + QStringLiteral("% left \u00b7 ") +
+           qt(QuotaFormat::length(window_->windowMinutes));
 }
 
 QSize AgentStartPill::sizeHint() const {
@@ -280,18 +285,50 @@ SessionDetail::SessionDetail(QWidget* parent)
 void SessionDetail::setSession(const SessionSummary& session, const RateWindows& windows,
                                const InstallState& installs) {
     session_ = session;
-    auto windowOf = [&](Agent agent) -> std::optional<RateWindow> {
-        auto found = windows.find(agent);
-        if (found == windows.end()) return std::nullopt;
-        return found->second;
-    };
-    claude_->setState(windowOf(Agent::claude), installs.agents.count(Agent::claude) > 0);
-    codex_->setState(windowOf(Agent::codex), installs.agents.count(Agent::codex) > 0);
+    windows_ = windows;
+    claudeInstalled_ = installs.agents.count(Agent::claude) > 0;
+    codexInstalled_ = installs.agents.count(Agent::codex) > 0;
+    updatePills();
     save_->setEnabledLook(installs.wrenMem);
     reopen_->setToolTip(QStringLiteral("Open this session in ") +
                         qt(std::string(rawValue(session.agent))));
     layoutChildren();
     update();
+}
+
+void SessionDetail::setQuotas(const QuotaWindows& quotas, Instant now) {
+    quotas_ = quotas;
+    quotaColumns_.clear();
+    const LocalCalendar calendar;
+    for (const auto& [agent, windows] : quotas_) {
+        if (windows.empty()) continue;
+        QString head = qt(std::string(rawValue(agent)));
+        // Cached figures can be days old; a transcript's are as fresh as the session.
+        if (windows.front().source == QuotaSource::cache && windows.front().asOf) {
+            head += QStringLiteral(" \u00b7 ") + qt(QuotaFormat::age(*windows.front().asOf, now));
+        }
+        std::vector<QString> column{head};
+        for (const RateWindow& window : windows) {
+            column.push_back(qt(QuotaFormat::line(window, now, calendar)));
+        }
+        quotaColumns_.push_back(std::move(column));
+    }
+    updatePills();
+    update();
+}
+
+void SessionDetail::updatePills() {
+    // The window that stops the agent first; the transcript's one window where none is listed.
+    auto windowOf = [&](Agent agent) -> std::optional<RateWindow> {
+        if (auto listed = quotas_.find(agent); listed != quotas_.end()) {
+            if (auto binding = RateLimitStore::bindingWindow(listed->second)) return binding;
+        }
+        auto found = windows_.find(agent);
+        if (found == windows_.end()) return std::nullopt;
+        return found->second;
+    };
+    claude_->setState(windowOf(Agent::claude), claudeInstalled_);
+    codex_->setState(windowOf(Agent::codex), codexInstalled_);
 }
 
 void SessionDetail::setHint(const std::optional<Hint>& hint, const anim::Motion& motion) {
@@ -449,6 +486,20 @@ void SessionDetail::paintEvent(QPaintEvent*) {
     const QFont& startFont = Style::font(Face::system, 10.5, QFont::Normal, false, this);
     Style::drawLine(painter, QRectF(0, kStartTop, startLabelWidth_ + 1, kButtonRowHeight),
                     QStringLiteral("Start new in"), startFont, Style::cream(0.4));
+
+    // Every known quota window: a column per agent, each line cut at its end if need be.
+    const QFont& quotaFont = Style::font(Face::system, 9.5, QFont::Normal, false, this);
+    const double columnWidth = std::floor(w / 2);
+    for (std::size_t c = 0; c < quotaColumns_.size() && c < 2; ++c) {
+        const std::vector<QString>& column = quotaColumns_[c];
+        for (std::size_t i = 0; i < column.size() && i < kQuotaLines; ++i) {
+            Style::drawLine(painter,
+                            QRectF(static_cast<double>(c) * columnWidth,
+                                   kQuotaTop + static_cast<double>(i) * kQuotaLineHeight,
+                                   columnWidth - 8, kQuotaLineHeight),
+                            column[i], quotaFont, Style::cream(i == 0 ? 0.55 : 0.4));
+        }
+    }
 }
 
 }  // namespace wren

@@ -45,7 +45,8 @@ struct LegendFit {
 LegendFit fitLegend(const std::vector<double>& labelWidths, const std::vector<double>& countWidths,
                     double width);
 
-/// "Claude 42% left": starts a new session in an agent, tinted by its remaining quota.
+/// "Claude 42% left · 5 h": starts a new session in an agent, tinted by what is left of the
+/// quota window that will stop it first.
 class AgentStartPill final : public PressablePart {
     Q_OBJECT
 
@@ -121,12 +122,15 @@ class SessionDetail final : public IslandPart {
     Q_OBJECT
 
   public:
-    static constexpr double kHeight = 97;
+    static constexpr double kHeight = 128;
 
     explicit SessionDetail(QWidget* parent = nullptr);
 
     void setSession(const SessionSummary& session, const RateWindows& windows,
                     const InstallState& installs);
+    /// Every known quota window, seen at `now`: each pill shows the one that stops its agent
+    /// first, and a column per agent lists them all with their resets.
+    void setQuotas(const QuotaWindows& quotas, Instant now);
     /// Shows `hint` (fading in) or, when absent, fades the shown one out.
     void setHint(const std::optional<Hint>& hint, const anim::Motion& motion);
     void setActions(std::function<void()> open, std::function<void(Agent)> start,
@@ -143,7 +147,15 @@ class SessionDetail final : public IslandPart {
     void layoutChildren();
     QString contextText() const;
 
+    void updatePills();
+
     SessionSummary session_;
+    RateWindows windows_;
+    QuotaWindows quotas_;
+    bool claudeInstalled_ = false;
+    bool codexInstalled_ = false;
+    // One column per agent with windows: its name (and the figures' age), then its windows.
+    std::vector<std::vector<QString>> quotaColumns_;
     AgentStartPill* claude_;
     AgentStartPill* codex_;
     SecondaryPill* save_;

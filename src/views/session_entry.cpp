@@ -39,6 +39,18 @@ void SessionEntry::setSession(const SessionSummary& session, const RateWindows& 
     update();
 }
 
+void SessionEntry::setActivity(Activity activity) {
+    if (activity == activity_) return;
+    activity_ = activity;
+    update();
+}
+
+void SessionEntry::setQuotas(const QuotaWindows& quotas, Instant now) {
+    quotas_ = quotas;
+    quotasSeenAt_ = now;
+    if (detail_ != nullptr) detail_->setQuotas(quotas_, quotasSeenAt_);
+}
+
 void SessionEntry::setSelection(bool selected, bool dimmed, const anim::Motion& motion) {
     anim::Animator& animator = anim::Animator::instance();
     if (selected != selected_) {
@@ -59,6 +71,7 @@ void SessionEntry::ensureDetail() {
     // A fresh detail each time the row opens, so its buttons start without hover.
     detail_ = new SessionDetail(this);
     detail_->setSession(session_, windows_, installs_);
+    detail_->setQuotas(quotas_, quotasSeenAt_);
     if (hint_) detail_->setHint(hint_, anim::kJump);
     QPointer<SessionEntry> self(this);
     // A sample row acts on nothing: every button says so instead.
@@ -149,7 +162,7 @@ void SessionEntry::paintEvent(QPaintEvent*) {
     const QRectF identity(line.left(), line.top(), tokens.left() - kTokenLead - line.left(),
                           line.height());
 
-    SessionParts::paintIdentity(painter, identity, session_, {selected_, 14}, this);
+    SessionParts::paintIdentity(painter, identity, session_, {selected_, 14, activity_}, this);
 
     const std::int64_t total = session_.totalTokens();
     Style::drawLine(painter, tokens,

@@ -28,6 +28,10 @@ class SessionEntry final : public PressablePart {
 
     void setSession(const SessionSummary& session, const RateWindows& windows,
                     const InstallState& installs);
+    /// The dot on the agent icon: working, finished or (no dot) idle.
+    void setActivity(Activity activity);
+    /// Every known quota window for the detail, seen at `now`.
+    void setQuotas(const QuotaWindows& quotas, Instant now);
     /// Selected shows the detail; dimmed fades the entry to 0.3. Both move with `motion`.
     void setSelection(bool selected, bool dimmed, const anim::Motion& motion);
     void setOnTap(std::function<void()> onTap) { setAction(std::move(onTap)); }
@@ -58,6 +62,9 @@ class SessionEntry final : public PressablePart {
     SessionSummary session_;
     RateWindows windows_;
     InstallState installs_;
+    Activity activity_ = Activity::idle;
+    QuotaWindows quotas_;
+    Instant quotasSeenAt_;
     bool selected_ = false;
     bool dimmed_ = false;
     bool sample_ = false;

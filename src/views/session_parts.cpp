@@ -35,6 +35,7 @@ void paintIdentity(QPainter& painter, const QRectF& box, const SessionSummary& s
     const QRectF icon(iconX, box.center().y() - style.iconSize / 2, style.iconSize, style.iconSize);
     paintAgentIcon(painter, icon, agentLook(session.agent));
     painter.setOpacity(base);
+    paintActivityBadge(painter, icon, style.activity);
 
     const double messageX = icon.right() + kIdentitySpacing;
     const QRectF project(box.right() - kProjectColumn, box.top(), kProjectColumn, box.height());
@@ -56,6 +57,26 @@ void paintIdentity(QPainter& painter, const QRectF& box, const SessionSummary& s
     Style::drawLine(painter, project, qt(session.project),
                     Style::font(Face::system, 10, QFont::Normal, false, device), Style::cream(0.32),
                     Qt::AlignRight | Qt::AlignVCenter, Qt::ElideMiddle);
+}
+
+QColor activityColor(Activity activity) {
+    switch (activity) {
+        case Activity::working:
+            return Style::teal(1);
+        case Activity::finished:
+            return Style::toColor(ContextSegment::staleColor);
+        case Activity::idle:
+            break;
+    }
+    return Qt::transparent;
+}
+
+void paintActivityBadge(QPainter& painter, const QRectF& icon, Activity activity) {
+    if (activity == Activity::idle) return;
+    const double size = std::max(5.0, icon.width() * 0.42);
+    const QPointF centre(icon.right() - size * 0.3, icon.bottom() - size * 0.3);
+    Style::fillDot(painter, centre, size + 3, QColor(Qt::black));
+    Style::fillDot(painter, centre, size, activityColor(activity));
 }
 
 void paintMessageLine(QPainter& painter, const QRectF& box, const QString& time,

@@ -24,7 +24,14 @@ QString placeholder();
 struct IdentityStyle {
     bool selected = false;
     double iconSize = 14;
+    Activity activity = Activity::idle;
 };
+
+/// A static dot on the agent icon's lower trailing corner, ringed in black so it reads on the
+/// icon: teal while the agent works, amber once it has finished and waits; nothing when idle.
+void paintActivityBadge(QPainter& painter, const QRectF& icon, Activity activity);
+/// The badge's colour, for tests and the legend; transparent when idle.
+QColor activityColor(Activity activity);
 
 /// Relative time (34 wide), agent icon, last message (or the placeholder, in italics at half
 /// opacity), and the project cut in the middle, 92 wide at the trailing end of `box`.

@@ -36,6 +36,7 @@ void ContextModel::apply(MachineSnapshot snapshot, Instant now) {
     tokensToday_ = today.tokens;
     workedToday_ = today.workedSeconds;
     windows_ = std::move(snapshot.windows);
+    quotas_ = std::move(snapshot.quotas);
     installs_ = std::move(snapshot.installs);
 
     const auto& pinned = setup_.pinnedSelection;

@@ -18,6 +18,7 @@ namespace wren {
 
 using SessionList = std::vector<SessionSummary>;
 using RateWindows = std::map<Agent, RateWindow>;
+using QuotaWindows = std::map<Agent, std::vector<RateWindow>>;
 
 /// The state behind the context widget and the rules that change it, without Qt: applying a
 /// machine snapshot (demo fallback, today's totals, the one-shot start-up selection), toggling
@@ -26,7 +27,7 @@ using RateWindows = std::map<Agent, RateWindow>;
 class ContextModel {
   public:
     static constexpr double kRowHeight = 25;
-    static constexpr double kDetailHeight = 110;
+    static constexpr double kDetailHeight = 141;
     static constexpr double kListPadding = 22;
     /// A session this recent (inclusive) counts as active.
     static constexpr double kActiveSeconds = 7200;
@@ -75,6 +76,7 @@ class ContextModel {
     double workedToday() const { return workedToday_; }
     const std::optional<std::string>& selectedID() const { return selectedID_; }
     const RateWindows& windows() const { return windows_; }
+    const QuotaWindows& quotas() const { return quotas_; }
     const InstallState& installs() const { return installs_; }
 
     /// WRENISLAND_SELECT as a strict decimal, read once per process; absent when unset or bad.
@@ -89,6 +91,7 @@ class ContextModel {
     bool appliedPinnedSelection_ = false;
     bool showsSamples_ = true;
     RateWindows windows_;
+    QuotaWindows quotas_;
     InstallState installs_;
 };
 

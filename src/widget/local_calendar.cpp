@@ -35,4 +35,25 @@ LocalCalendar::Day LocalCalendar::dayContaining(Instant moment) const {
     return Day{instantFromUnix(start / 1000.0), instantFromUnix(end / 1000.0)};
 }
 
+std::optional<LocalCalendar::WallClock> LocalCalendar::wallClock(Instant moment) const {
+    if (!std::isfinite(unixSeconds(moment))) return std::nullopt;
+    std::unique_ptr<icu::TimeZone> zone(
+        zone_.empty() ? icu::TimeZone::createDefault()
+                      : icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zone_)));
+    UErrorCode status = U_ZERO_ERROR;
+    icu::GregorianCalendar calendar(zone.release(), status);  // adopts the zone
+    calendar.setTime(unixSeconds(moment) * 1000.0, status);
+    WallClock clock;
+    clock.weekday = calendar.get(UCAL_DAY_OF_WEEK, status) - UCAL_SUNDAY;
+    clock.day = calendar.get(UCAL_DATE, status);
+    clock.month = calendar.get(UCAL_MONTH, status) - UCAL_JANUARY;
+    clock.hour = calendar.get(UCAL_HOUR_OF_DAY, status);
+    clock.minute = calendar.get(UCAL_MINUTE, status);
+    if (U_FAILURE(status) || clock.weekday < 0 || clock.weekday > 6 || clock.month < 0 ||
+        clock.month > 11) {
+        return std::nullopt;
+    }
+    return clock;
+}
+
 }  // namespace wren

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "transcripts/instant.h"
@@ -24,6 +25,17 @@ class LocalCalendar {
 
     /// The day that holds `moment`; an empty day when `moment` is not finite.
     Day dayContaining(Instant moment) const;
+
+    /// What a wall clock and calendar in the zone show at a moment.
+    struct WallClock {
+        int weekday = 0;  // 0 = Sunday
+        int day = 1;      // of the month
+        int month = 0;    // 0 = January
+        int hour = 0;
+        int minute = 0;
+    };
+    /// Nothing when `moment` is not finite.
+    std::optional<WallClock> wallClock(Instant moment) const;
 
   private:
     std::string zone_;  // empty: the process's zone

@@ -106,6 +106,7 @@ void WrenContextWidget::apply(MachineSnapshot snapshot) {
     const double worked = model_.workedToday();
     const std::optional<std::string> selected = model_.selectedID();
     const RateWindows windows = model_.windows();
+    const QuotaWindows quotas = model_.quotas();
     const InstallState installs = model_.installs();
 
     model_.apply(std::move(snapshot), clock_());
@@ -114,7 +115,7 @@ void WrenContextWidget::apply(MachineSnapshot snapshot) {
     emit sessionsChanged();
     if (model_.tokensToday() != tokens) emit tokensTodayChanged();
     if (model_.workedToday() != worked) emit workedTodayChanged();
-    if (model_.windows() != windows) emit windowsChanged();
+    if (model_.windows() != windows || model_.quotas() != quotas) emit windowsChanged();
     if (model_.installs() != installs) emit installsChanged();
     if (model_.selectedID() != selected) emit selectedIDChanged();
 }

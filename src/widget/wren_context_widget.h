@@ -11,6 +11,7 @@
 #include "machine/machine_snapshot.h"
 #include "transcripts/instant.h"
 #include "widget/context_model.h"
+#include "widget/finish_notice.h"
 
 namespace wren {
 
@@ -74,6 +75,14 @@ class WrenContextWidget final : public QObject {
     }
     /// Recounts today's totals now, without reading anything (a new day has begun).
     void rollOver();
+    /// Active sessions whose turn has finished: they wait for the user.
+    qint64 waitingCount() const { return wren::waitingCount(model_.sessions(), clock_()); }
+    /// Every current quota window of each agent (the windows above are one per agent).
+    const QuotaWindows& quotas() const { return model_.quotas(); }
+    /// Whether a session is working, finished or idle, by the widget's clock.
+    Activity activity(const SessionSummary& session) const {
+        return activityOf(session.turn, session.lastActivity, clock_());
+    }
 
     /// Starts a background snapshot read unless one is in flight; returns at once.
     void refresh();

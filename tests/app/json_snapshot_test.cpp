@@ -47,6 +47,7 @@ TEST(JsonSnapshot, EveryMemberOfEveryPart) {
     full.contextWindow = 200000;
     full.reportedTokens = 1000;
     full.segments = {{"useful", "Useful", 600, {}}, {"stale", "Stale reads", 400, {}}};
+    full.turn = TurnState::ended;
 
     SessionSummary bare;  // yesterday, nothing known but its time
     bare.id = "claude:" + uuidOf(2);
@@ -59,6 +60,10 @@ TEST(JsonSnapshot, EveryMemberOfEveryPart) {
     snapshot.sessions = {full, bare};
     snapshot.windows[Agent::claude] = RateWindow{12.5, 300, instantFromUnix(1757520000)};
     snapshot.windows[Agent::codex] = RateWindow{140, 10080, std::nullopt};
+    snapshot.quotas[Agent::codex] = {
+        RateWindow{140, 10080, std::nullopt, QuotaSource::transcript, std::nullopt},
+        RateWindow{3, 300, instantFromUnix(kNoon + 600), QuotaSource::cache,
+                   instantFromUnix(kNoon - 3 * 3600)}};
     snapshot.installs.agents = {Agent::codex};
     snapshot.installs.wrenMem = true;
 
@@ -68,22 +73,38 @@ TEST(JsonSnapshot, EveryMemberOfEveryPart) {
               R"("project":"qu\"o\\te \u001b[31m \u202e","workingDirectory":"/w/qu\"o\\te",)"
               R"("lastActivity":"2025-09-10T11:58:29.750Z",)"
               "\"lastUserMessage\":\"bad \xEF\xBF\xBD byte\\nand a line\","
-              R"("turns":3,"contextWindow":200000,"reportedTokens":1000,"totalTokens":1000,)"
+              R"("turns":3,"state":"finished","contextWindow":200000,"reportedTokens":1000,)"
+              R"("totalTokens":1000,)"
               R"("usefulPct":60,"scoreLabel":"~60%","segments":[{"id":"useful","label":"Useful",)"
               R"("tokens":600},{"id":"stale","label":"Stale reads","tokens":400}]},)"
               R"({"id":"claude:00000000-0000-4000-8000-000000000002","agent":"Claude",)"
               R"("nativeID":"00000000-0000-4000-8000-000000000002","project":"—",)"
               R"("workingDirectory":null,"lastActivity":"2025-09-09T23:00:00.000Z",)"
-              R"("lastUserMessage":null,"turns":0,"contextWindow":null,"reportedTokens":null,)"
+              R"("lastUserMessage":null,"turns":0,"state":"idle","contextWindow":null,)"
+              R"("reportedTokens":null,)"
               R"("totalTokens":0,"usefulPct":null,"scoreLabel":"—","segments":[]}],)"
               R"("today":{"tokens":1000,"workedSeconds":90.25,"activeSessions":1},)"
               R"("rateLimits":{"claude":{"usedPercent":12.5,"windowMinutes":300,)"
-              R"("resetsAt":"2025-09-10T16:00:00.000Z"},)"
-              R"("codex":{"usedPercent":140,"windowMinutes":10080,"resetsAt":null}},)"
+              R"("resetsAt":"2025-09-10T16:00:00.000Z","windows":[]},)"
+              R"("codex":{"usedPercent":140,"windowMinutes":10080,"resetsAt":null,"windows":[)"
+              R"({"usedPercent":140,"windowMinutes":10080,"resetsAt":null,"source":"transcript",)"
+              R"("asOf":null},{"usedPercent":3,"windowMinutes":300,)"
+              R"("resetsAt":"2025-09-10T12:10:00.000Z","source":"cache",)"
+              R"("asOf":"2025-09-10T09:00:00.000Z"}]}},)"
               R"("installed":{"claude":false,"codex":true,"wrenmem":true}})");
     simdjson::dom::parser parser;
     simdjson::dom::element root;
     EXPECT_EQ(parser.parse(simdjson::padded_string(document)).get(root), simdjson::SUCCESS);
+
+    // Windows known without the agent's one window: its three members stay, as nulls.
+    MachineSnapshot onlyList;
+    onlyList.quotas[Agent::claude] = {
+        RateWindow{46, 300, std::nullopt, QuotaSource::cache, std::nullopt}};
+    EXPECT_NE(JsonSnapshot::document(onlyList, instantFromUnix(kNoon), kUtc)
+                  .find(R"("claude":{"usedPercent":null,"windowMinutes":null,"resetsAt":null,)"
+                        R"("windows":[{"usedPercent":46,"windowMinutes":300,"resetsAt":null,)"
+                        R"("source":"cache","asOf":null}]})"),
+              std::string::npos);
 }
 
 // The document of a machine read from a fake home: what the readers found, in the shape a

@@ -46,7 +46,7 @@ TEST_F(IslandPanelTest, WindowGrowsBeforeTheBodyAndShrinksOnceItRests) {
     panel.placeOn(Rect{0, 32, 1920, 1048});  // below a 32-high top panel
     panel.show();
 
-    const QRect collapsed(707, 32, 506, 60), open(687, 32, 546, 170), selected(687, 32, 546, 284);
+    const QRect collapsed(707, 32, 506, 60), open(687, 32, 546, 170), selected(687, 32, 546, 316);
     EXPECT_EQ(panel.geometry(), collapsed);
     // Runs the frames for `seconds`, checking each; returns the window it ended with.
     auto run = [&](double seconds) {

@@ -61,7 +61,7 @@ TEST(RenderMode, DrawsTheSettledIslandWithoutADisplay) {
     const Case cases[] = {
         {{}, 56},
         {{"WRENISLAND_FORCE_OPEN=1"}, 32 + 22 + 25},
-        {{"WRENISLAND_FORCE_OPEN=1", "WRENISLAND_FORCE_SELECT=1"}, 32 + 22 + 25 + 110},
+        {{"WRENISLAND_FORCE_OPEN=1", "WRENISLAND_FORCE_SELECT=1"}, 32 + 22 + 25 + 141},
         {{"WRENISLAND_FORCE_OPEN=true", "WRENISLAND_FORCE_SELECT=1"}, 56},
         {{"WRENISLAND_FORCE_OPEN=1", "WRENISLAND_FORCE_SELECT=2"}, 32 + 22 + 25},
     };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "machine/home_directory.h"
 
 namespace wren::AgentRoots {
@@ -59,6 +61,38 @@ TEST(HomeDirectory, TildeNeedsAHome) {
     for (const Case& c : cases) {
         EXPECT_EQ(expandTilde(c.tilde, c.home), c.expected) << c.tilde << " home " << c.home;
     }
+}
+
+// The agents write under $HOME, so it wins whenever it can name a place; only then is the
+// account database asked, and a relative answer from either names no home at all.
+TEST(HomeDirectory, HomeVariableWhenAbsoluteElseTheAccount) {
+    struct Case {
+        const char* variable;
+        const char* account;
+        const char* expected;
+        bool asksAccount;
+    };
+    const Case cases[] = {
+        {"/srv/home/wren", "/home/wren", "/srv/home/wren", false},
+        {nullptr, "/home/wren", "/home/wren", true},
+        {"", "/home/wren", "/home/wren", true},
+        {"relative/home", "/home/wren", "/home/wren", true},
+        {"~", "/home/wren", "/home/wren", true},
+        {nullptr, "", "", true},
+        {nullptr, "home/wren", "", true},
+        {"", "", "", true},
+    };
+    for (const Case& c : cases) {
+        bool asked = false;
+        const path home = chooseHome(c.variable, [&] {
+            asked = true;
+            return path(c.account);
+        });
+        EXPECT_EQ(home, path(c.expected)) << (c.variable ? c.variable : "(unset)");
+        EXPECT_EQ(asked, c.asksAccount) << (c.variable ? c.variable : "(unset)");
+    }
+    // The process's own answer follows the same rule over its real environment.
+    EXPECT_EQ(userHome(), chooseHome(std::getenv("HOME"), accountHome));
 }
 
 TEST(AgentRoots, TranscriptRootsBelowEachHome) {

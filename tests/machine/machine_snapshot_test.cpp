@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "transcript_files.h"
+#include "transcripts/iso8601.h"
 #include "transcripts/temp_dir.h"
 
 namespace wren {
@@ -106,6 +107,40 @@ TEST(MachineSnapshot, CodexWindowComesFromTheNewestFileOnly) {
     stampDays();
     EXPECT_EQ(MachineSnapshot::read(machine.sources()).windows,
               (std::map<Agent, RateWindow>{{Agent::codex, RateWindow{5, 300, std::nullopt}}}));
+}
+
+// Claude Code writes no quota into its transcripts, so its cache stands in; a window already
+// reset says nothing, and a transcript's own record, where there is one, comes first.
+TEST(MachineSnapshot, ClaudeQuotaFromItsCacheWhenTranscriptsHaveNone) {
+    FakeHome machine;
+    const auto nowSeconds = static_cast<std::int64_t>(machine.now);
+    const auto iso = [&](double fromNow) {
+        return *ISO8601::formatUtcMillis(instantFromUnix(machine.now + fromNow));
+    };
+    const fs::path transcript = ".claude/projects/p/" + uuidOf(1) + ".jsonl";
+    machine.write(transcript, claudeTranscript("/w/p", nowSeconds - 60), 60);
+    machine.write(".claude.json",
+                  R"({"cachedUsageUtilization":{"fetchedAtMs":)" +
+                      std::to_string(nowSeconds * 1000 - 3 * 3600 * 1000) +
+                      R"(,"utilization":{"five_hour":{"utilization":90,"resets_at":")" + iso(-60) +
+                      R"("},"seven_day":{"utilization":35,"resets_at":")" + iso(86400) + R"("}}}})",
+                  10);
+    auto sources = machine.sources();
+    sources.claudeConfigFiles = {machine.home / ".claude.json"};
+
+    const MachineSnapshot cached = MachineSnapshot::read(sources);
+    ASSERT_EQ(cached.quotas.count(Agent::claude), 1u);
+    const std::vector<RateWindow>& windows = cached.quotas.at(Agent::claude);
+    ASSERT_EQ(windows.size(), 1u) << "the five-hour window has reset";
+    EXPECT_EQ(windows[0].windowMinutes, 10080);
+    EXPECT_EQ(windows[0].source, QuotaSource::cache);
+    EXPECT_EQ(windows[0].asOf, instantFromUnix(nowSeconds - 3 * 3600));
+    EXPECT_EQ(cached.windows.at(Agent::claude), windows[0]);
+
+    machine.write(transcript, claudeTranscript("/w/p", nowSeconds - 60) + kClaudeLimits, 60);
+    const MachineSnapshot recorded = MachineSnapshot::read(sources);
+    EXPECT_EQ(recorded.windows.at(Agent::claude).source, QuotaSource::transcript);
+    EXPECT_EQ(recorded.quotas.count(Agent::claude), 0u) << "its reset in 2024 has passed";
 }
 
 TEST(MachineSnapshot, KeepsTheEightNewestSessions) {

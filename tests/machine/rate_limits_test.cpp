@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "real_transcripts.h"
+#include "transcripts/iso8601.h"
 #include "transcripts/temp_dir.h"
 
 namespace wren {
@@ -300,8 +302,15 @@ TEST(RateLimitStore, CodexWindowFromRealTranscript) {
     t.write(t.day / "rollout-2025-01-02T10-00-00-0199a0b1-0000-7000-8000-000000000001.jsonl", text,
             100);
     t.stampDirectories(200);
-    EXPECT_EQ(RateLimitStore::codexWindow(t.sessions),
-              (RateWindow{10.0, 300, instantFromUnix(1769922463)}));
+    // The newest record holds both windows; each says when it was recorded.
+    const auto asOf = instantFromUnix(1769908168.248);  // 2026-02-01T01:09:28.248Z
+    const auto limits = RateLimitStore::codexLimits(t.sessions);
+    EXPECT_EQ(limits.primary,
+              (RateWindow{10.0, 300, instantFromUnix(1769922463), QuotaSource::transcript, asOf}));
+    ASSERT_TRUE(limits.secondary);
+    EXPECT_EQ(limits.secondary->windowMinutes, 10080);
+    EXPECT_EQ(limits.secondary->asOf, asOf);
+    EXPECT_EQ(RateLimitStore::codexWindow(t.sessions), limits.primary);
 }
 
 // Runs `body` on a thread and reports whether it finished within a few seconds; on a hang,
@@ -373,6 +382,191 @@ TEST(RateLimitStore, ClaudeWindowUsesNewestProjectOnly) {
     setModified(projects / "p3", 500);
     EXPECT_EQ(RateLimitStore::claudeWindow(projects), std::nullopt);
     EXPECT_EQ(RateLimitStore::claudeWindow(dir / "nowhere"), std::nullopt);
+}
+
+// Real shapes of Codex's record: the plan decides which windows exist, their length says which
+// is which, and a null record means no figures at all.
+TEST(RateLimitStore, CodexBothWindowsByTheirRecord) {
+    const auto at = [](double seconds) { return std::optional<Instant>(instantFromUnix(seconds)); };
+    const std::string fiveHour =
+        R"({"used_percent":5.0,"window_minutes":300,"resets_at":1733400000})";
+    const std::string week =
+        R"({"used_percent":20.0,"window_minutes":10080,"resets_at":1733900000})";
+    const auto record = [](std::string limits) {
+        return R"({"timestamp":"2024-12-05T11:00:00Z","type":"event_msg","payload":{"type":"token_count","rate_limits":)" +
+               limits + "}}\n";
+    };
+    struct Case {
+        const char* what;
+        std::string text;
+        std::optional<RateWindow> primary;
+        std::optional<RateWindow> secondary;
+    };
+    const auto stamped = at(kNoon - 3600);
+    const Case cases[] = {
+        {"5 h and weekly",
+         record(R"({"primary":)" + fiveHour + R"(,"secondary":)" + week +
+                R"(,"credits":null,"plan_type":null})"),
+         RateWindow{5, 300, at(kNoon), QuotaSource::transcript, stamped},
+         RateWindow{20, 10080, at(1733900000), QuotaSource::transcript, stamped}},
+        {"weekly only: primary is the weekly one",
+         record(R"({"primary":)" + week + R"(,"secondary":null})"),
+         RateWindow{20, 10080, at(1733900000), QuotaSource::transcript, stamped}, std::nullopt},
+        {"null: an older record no longer holds",
+         record(R"({"primary":)" + fiveHour + "}") + record("null"), std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        CodexTree t;
+        t.write(t.day / "r.jsonl", c.text, 100);
+        t.stampDirectories(200);
+        const auto limits = RateLimitStore::codexLimits(t.sessions);
+        EXPECT_EQ(limits.primary, c.primary) << c.what;
+        EXPECT_EQ(limits.secondary, c.secondary) << c.what;
+    }
+}
+
+// A configuration of Claude Code as it writes it: the cache among other members.
+std::string claudeConfig(std::string_view buckets, std::string_view before = "") {
+    return R"({"numStartups":12,)" + std::string(before) +
+           R"("cachedUsageUtilization":{"fetchedAtMs":1733389200000,"utilization":{)" +
+           std::string(buckets) + R"(}},"projects":{"/w/p":{"allowedTools":[]}}})";
+}
+constexpr std::string_view kFiveHour =
+    R"("five_hour":{"utilization":46,"resets_at":"2024-12-05T14:49:59.665316+00:00","extra":1})";
+constexpr std::string_view kSevenDay =
+    R"("seven_day":{"utilization":12.5,"resets_at":"2024-12-09T09:00:00+00:00"})";
+
+std::vector<RateWindow> parsedCache(const std::string& text) {
+    std::string padded = text;
+    padded.append(simdjson::SIMDJSON_PADDING, '\0');
+    return RateLimitStore::parseClaudeCache(std::string_view(padded.data(), text.size()));
+}
+
+TEST(RateLimitStore, ClaudeCacheReadAsClaudeCodeWritesIt) {
+    const Instant fetched = instantFromUnix(1733389200);  // 09:00, three hours before noon
+    const RateWindow five{46, 300, ISO8601::parseAny("2024-12-05T14:49:59.665316+00:00"),
+                          QuotaSource::cache, fetched};
+    ASSERT_TRUE(five.resetsAt);
+    EXPECT_NEAR(unixSeconds(*five.resetsAt), kNoon + 2 * 3600 + 49 * 60 + 59.665316, 1e-5);
+    const RateWindow seven{12.5, 10080, instantFromUnix(1733734800), QuotaSource::cache, fetched};
+    struct Case {
+        const char* what;
+        std::string text;
+        std::vector<RateWindow> expected;
+    };
+    const Case cases[] = {
+        {"both windows",
+         claudeConfig(std::string(kFiveHour) + "," + std::string(kSevenDay)),
+         {five, seven}},
+        {"no seven_day", claudeConfig(kFiveHour), {five}},
+        {"unknown and null buckets are passed over",
+         claudeConfig(R"("seven_day_opus":null,"extra_usage":{"utilization":99},)" +
+                      std::string(kFiveHour) + R"(,"seven_day":null)"),
+         {five}},
+        {"a bucket without a number", claudeConfig(R"("five_hour":{"utilization":"46"})"), {}},
+        {"a repeated bucket counts once",
+         claudeConfig(std::string(kFiveHour) + R"(,"five_hour":{"utilization":1})"),
+         {five}},
+        {"the cache after a large history",
+         claudeConfig(kFiveHour, R"("history":[)" + std::string(5000, ' ') + R"("x"],)"),
+         {five}},
+        {"no cache", R"({"numStartups":1,"projects":{}})", {}},
+        {"not JSON", "projects = 1\n[cachedUsageUtilization]\n", {}},
+        {"cut short", claudeConfig(kFiveHour).substr(0, 120), {}},
+        // Found by fuzzing: a broken bucket once left the parser unusable, and the next read
+        // of it crashed.
+        {"a broken bucket",
+         R"({"numStartups": 3, "cachedUsageUtilization": {"fetchtAdMse": 1796677068767, )"
+         R"("utilization": {"five_hour": {"utilization": 23, "resets_aty": {"utilization": 63, )"
+         R"("resets_at": "2026-12-10T23:57:48.0+{"utiliAzatsev:n_day_opus": null}0, "}0, )"
+         R"("projects": {}})",
+         {}},
+        {"an array", "[1,2,3]", {}},
+        {"empty", "", {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(parsedCache(c.text), c.expected) << c.what;
+
+    // Without fetchedAtMs the figures have no known age; a reset without a zone is no reset.
+    const auto bare = parsedCache(
+        R"({"cachedUsageUtilization":{"utilization":{"five_hour":{"utilization":3,"resets_at":"2024-12-05"}}}})");
+    ASSERT_EQ(bare.size(), 1u);
+    EXPECT_EQ(bare[0].asOf, std::nullopt);
+    EXPECT_EQ(bare[0].resetsAt, std::nullopt);
+}
+
+TEST(RateLimitStore, ClaudeCacheFilesAndTheirBounds) {
+    using RateLimitStore::claudeConfigFiles;
+    EXPECT_EQ(claudeConfigFiles("/cfg", "/home/u"), (std::vector<fs::path>{"/cfg/.claude.json"}));
+    EXPECT_EQ(claudeConfigFiles(nullptr, "/home/u"),
+              (std::vector<fs::path>{"/home/u/.claude.json", "/home/u/.claude/.claude.json"}));
+    EXPECT_TRUE(claudeConfigFiles(nullptr, "").empty());
+
+    TempDir dir;
+    const auto missing = dir / "missing.json";
+    const auto garbage = dir.write("garbage.json", "\xff\xfe not json at all");
+    const auto noCache = dir.write("plain.json", R"({"projects":{}})");
+    // 20 MB of project history before the cache, as a long-used configuration has.
+    std::string big = R"({"projects":{)";
+    for (int i = 0; big.size() < 20'000'000; ++i) {
+        big += R"("/w/p)" + std::to_string(i) + R"(":{"history":[{"display":")" +
+               std::string(900, 'h') + R"("}]},)";
+    }
+    big += R"("/w/last":{}},)" + claudeConfig(kFiveHour).substr(1);
+    const auto large = dir.write("large.json", big);
+    const auto before = fs::last_write_time(large);
+
+    const auto windows =
+        RateLimitStore::claudeCachedWindows({missing, garbage, noCache, dir.path(), large});
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_EQ(windows[0].reportedPercent, 46);
+    EXPECT_EQ(fs::file_size(large), big.size()) << "never written";
+    EXPECT_EQ(fs::last_write_time(large), before);
+
+    // Figures are taken again as soon as the file changes, even within one second and at the
+    // same size.
+    const auto stampAt = [](const fs::path& file, long nanos) {
+        const timespec times[2] = {{static_cast<time_t>(kNoon), nanos},
+                                   {static_cast<time_t>(kNoon), nanos}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    };
+    const auto plain = dir.write("cache.json", claudeConfig(R"("five_hour":{"utilization":11})"));
+    stampAt(plain, 0);
+    EXPECT_EQ(RateLimitStore::claudeCachedWindows({plain}).at(0).reportedPercent, 11);
+    dir.write("cache.json", claudeConfig(R"("five_hour":{"utilization":22})"));
+    stampAt(plain, 1'000'000);
+    EXPECT_EQ(RateLimitStore::claudeCachedWindows({plain}).at(0).reportedPercent, 22);
+
+    // A FIFO named like the file is refused without blocking.
+    const auto fifo = dir / "fifo.json";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(RateLimitStore::claudeCachedWindows({fifo}).empty());
+}
+
+TEST(RateLimitStore, CurrentAndBindingWindows) {
+    const Instant now = instantFromUnix(kNoon);
+    const auto window = [](double used, std::int64_t minutes, std::optional<double> resets) {
+        return RateWindow{used, minutes,
+                          resets ? std::optional(instantFromUnix(*resets)) : std::nullopt};
+    };
+    // A window whose reset has passed is unknown; one without a reset stays.
+    EXPECT_EQ(
+        RateLimitStore::currentWindows(
+            {window(90, 300, kNoon - 1), window(10, 300, kNoon), window(20, 10080, kNoon + 1),
+             window(30, 300, std::nullopt)},
+            now),
+        (std::vector<RateWindow>{window(20, 10080, kNoon + 1), window(30, 300, std::nullopt)}));
+    struct Case {
+        std::vector<RateWindow> windows;
+        std::optional<RateWindow> expected;
+    };
+    const Case cases[] = {
+        {{}, std::nullopt},
+        {{window(46, 300, {}), window(12, 10080, {})}, window(46, 300, {})},
+        {{window(46, 300, {}), window(80, 10080, {})}, window(80, 10080, {})},
+        {{window(50, 300, {}), window(50, 10080, {})}, window(50, 10080, {})},  // tie: the longer
+        {{window(std::nan(""), 300, {}), window(1, 10080, {})}, window(1, 10080, {})},
+    };
+    for (const Case& c : cases) EXPECT_EQ(RateLimitStore::bindingWindow(c.windows), c.expected);
 }
 
 }  // namespace

@@ -126,5 +126,39 @@ TEST(RealTranscripts, ReadAsTheirRecordsSay) {
     }
 }
 
+// What the newest records say about the last turn. Claude Code 2.0.x ends a turn with a text
+// block whose stop_reason is null, exactly like one that goes on: unknown. 2.1.3 with a stop hook
+// writes stop_hook_summary. The hand-made 1.0.0 files end on a prompt (the turn it opens is open),
+// Codex 0.89 in exec mode writes no task events at all, and /compact leaves a local command.
+TEST(RealTranscripts, TurnStateAsTheNewestRecordsSay) {
+    const auto found = testing::realTranscripts();
+    if (!found) GTEST_SKIP() << testing::kNoRealTranscripts;
+    const struct {
+        const char* file;
+        TurnState turn;
+    } cases[] = {
+        {"claude/ccl-edge_cases.jsonl", TurnState::open},
+        {"claude/ccl-representative_messages.jsonl", TurnState::open},
+        {"claude/ccl-session_b.jsonl", TurnState::open},
+        {"claude/compact.jsonl", TurnState::unknown},
+        {"claude/crud.jsonl", TurnState::unknown},
+        {"claude/images.jsonl", TurnState::ended},
+        {"claude/subagent.jsonl", TurnState::unknown},
+        {"claude/todos.jsonl", TurnState::unknown},
+        {"codex/crud.jsonl", TurnState::unknown},
+        {"codex/images.jsonl", TurnState::unknown},
+    };
+    for (const auto& c : cases) {
+        testing::TempDir dir;
+        const bool claude = std::string_view(c.file).starts_with("claude/");
+        const auto copy = dir / (claude ? testing::claudeName() : testing::codexName());
+        std::filesystem::copy_file(*found / c.file, copy);
+        const auto s =
+            claude ? SessionDiscovery::readClaude(copy) : SessionDiscovery::readCodex(copy);
+        ASSERT_TRUE(s) << c.file;
+        EXPECT_EQ(s->turn, c.turn) << c.file;
+    }
+}
+
 }  // namespace
 }  // namespace wren

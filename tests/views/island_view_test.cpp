@@ -95,9 +95,9 @@ TEST_F(IslandViewTest, RowsStackTwentyFiveApartAndSelectionOpensTheDetail) {
 
     model().widget().toggleSelection("claude:b");
     QImage image = picture();
-    EXPECT_EQ(view().bodyFrame().height(), 32 + 22 + 3 * 25 + 110);
-    EXPECT_EQ(entries[1]->currentHeight(), 24 + 107);
-    EXPECT_EQ(entries[2]->y() - entries[1]->y(), 24 + 107 + 1);
+    EXPECT_EQ(view().bodyFrame().height(), 32 + 22 + 3 * 25 + 141);
+    EXPECT_EQ(entries[1]->currentHeight(), 24 + 138);
+    EXPECT_EQ(entries[2]->y() - entries[1]->y(), 24 + 138 + 1);
     EXPECT_DOUBLE_EQ(entries[0]->paintOpacity(), 0.3);
     EXPECT_DOUBLE_EQ(entries[2]->paintOpacity(), 0.3);
     EXPECT_EQ(entries[1]->paintOpacity(), 1);

@@ -286,7 +286,7 @@ TEST(ContextModel, ToggleSelectionAndExpandedHeight) {
     EXPECT_EQ(m.expandedHeight(32), 179);
     m.toggleSelection("s1");
     EXPECT_EQ(m.selectedID(), "s1");
-    EXPECT_EQ(m.expandedHeight(32), 289);
+    EXPECT_EQ(m.expandedHeight(32), 320);
     m.toggleSelection("s3");
     EXPECT_EQ(m.selectedID(), "s3");
     m.toggleSelection("s3");
@@ -295,7 +295,7 @@ TEST(ContextModel, ToggleSelectionAndExpandedHeight) {
 
     // A selection that names no row still opens the detail space; additions in this order.
     m.toggleSelection("gone");
-    EXPECT_EQ(m.expandedHeight(0.1), ((0.1 + 22) + 5 * 25.0) + 110);
+    EXPECT_EQ(m.expandedHeight(0.1), ((0.1 + 22) + 5 * 25.0) + 141);
 }
 
 TEST(ContextModel, ActiveCountIsTwoHoursInclusive) {

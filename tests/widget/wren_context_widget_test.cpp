@@ -214,7 +214,7 @@ TEST(WrenContextWidget, ToggleSelectionNotifiesAndResizes) {
     EXPECT_EQ(widget.expandedHeight(32), 32 + 22 + 3 * 25);
     widget.toggleSelection("demo-b");
     EXPECT_EQ(widget.selectedID(), "demo-b");
-    EXPECT_EQ(widget.expandedHeight(32), 32 + 22 + 3 * 25 + 110);
+    EXPECT_EQ(widget.expandedHeight(32), 32 + 22 + 3 * 25 + 141);
     widget.toggleSelection("demo-b");
     EXPECT_EQ(widget.selectedID(), std::nullopt);
     EXPECT_EQ(selected.count(), 2);
