@@ -10,7 +10,8 @@ packages=(
   fonts-dejavu-core fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev
   xdg-utils dbus-daemon
-  xvfb xcompmgr openbox i3-wm trayer xautomation xdotool x11-utils x11-xserver-utils imagemagick
+  xvfb xcompmgr openbox i3-wm tint2 picom trayer xautomation xdotool x11-utils x11-xserver-utils
+  imagemagick
   sway xwayland foot grim libwayland-dev
   clang libclang-rt-14-dev python3
   dpkg-dev desktop-file-utils appstream

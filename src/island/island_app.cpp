@@ -28,8 +28,8 @@
 #include "platform/desktop_watcher.h"
 #include "platform/pointer_monitor.h"
 #include "platform/program_paths.h"
-#include "views/context_views.h"
 #include "platform/settings.h"
+#include "views/context_views.h"
 #include "views/island_view.h"
 #include "views/session_detail.h"
 #include "views/session_entry.h"
@@ -40,6 +40,11 @@ namespace wren {
 namespace {
 
 constexpr int kPollMs = 1000 / 30;
+
+Rect toRect(const QRect& r) {
+    return {static_cast<double>(r.x()), static_cast<double>(r.y()), static_cast<double>(r.width()),
+            static_cast<double>(r.height())};
+}
 
 bool environmentIs(const char* name, const char* value) {
     const char* set = std::getenv(name);
@@ -190,8 +195,13 @@ void IslandApp::buildMenu() {
     caption->setEnabled(false);
     menu_->addSeparator();
     addStartAtLogin();
+    addOverTopPanel();
     addShowOverFullScreen();
     addNotifyWhenFinished();
+    // Shown only when a choice could not be remembered, saying why.
+    settingsProblem_ = menu_->addAction(QString());
+    settingsProblem_->setEnabled(false);
+    settingsProblem_->setVisible(false);
     QAction* quit = menu_->addAction(QStringLiteral("Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setShortcutVisibleInContextMenu(true);
@@ -241,6 +251,17 @@ void IslandApp::addStartAtLogin() {
     });
 }
 
+void IslandApp::addOverTopPanel() {
+    QAction* over = menu_->addAction(QStringLiteral("Over the top panel"));
+    over->setCheckable(true);
+    over->setChecked(settings_.overTopPanel);
+    connect(over, &QAction::toggled, this, [this](bool on) {
+        settings_.overTopPanel = on;
+        saveSettings();
+        screensChanged();
+    });
+}
+
 void IslandApp::addShowOverFullScreen() {
     QAction* over = menu_->addAction(QStringLiteral("Show over full-screen windows"));
     over->setCheckable(true);
@@ -254,8 +275,13 @@ void IslandApp::addShowOverFullScreen() {
 
 void IslandApp::saveSettings() {
     // A choice that cannot be written still holds until the island quits.
-    if (const auto error = settings_.save(Settings::userPath())) {
-        std::fprintf(stderr, "wrenisland: could not remember the choice: %s\n", error->c_str());
+    const std::optional<std::string> error = settings_.save(Settings::userPath());
+    settingsProblem_->setVisible(error.has_value());
+    if (error) {
+        // A path may hold "&", which a menu would take for a mnemonic.
+        settingsProblem_->setText(
+            QStringLiteral("Could not remember it: ") +
+            QString::fromStdString(*error).replace(u'&', QStringLiteral("&&")));
     }
 }
 
@@ -352,7 +378,8 @@ void IslandApp::addNotifyWhenFinished() {
     connect(&widget, &WrenContextWidget::sessionsChanged, this, [this, &widget] {
         const std::vector<SessionSummary> finished =
             finishWatch_.update(widget.sessions(), widget.now());
-        if (!settings_.notifyWhenFinished || finished.empty() || notifier_->unavailableReason()) return;
+        if (!settings_.notifyWhenFinished || finished.empty() || notifier_->unavailableReason())
+            return;
         for (const SessionSummary& session : finished) {
             const FinishNotice notice = finishNotice(session);
             notifier_->notify(
@@ -365,6 +392,9 @@ void IslandApp::addNotifyWhenFinished() {
 void IslandApp::watchScreen(QScreen* screen) {
     connect(screen, &QScreen::geometryChanged, this, &IslandApp::screensChanged,
             Qt::UniqueConnection);
+    // A top panel that appears, goes or changes height.
+    connect(screen, &QScreen::availableGeometryChanged, this, &IslandApp::screensChanged,
+            Qt::UniqueConnection);
 }
 
 PointerSample IslandApp::sample() {
@@ -373,12 +403,14 @@ PointerSample IslandApp::sample() {
     std::optional<std::size_t> primary;
     for (QScreen* screen : screens) {
         if (screen == QGuiApplication::primaryScreen()) primary = screens_.size();
-        const QRect g = screen->geometry();
-        screens_.push_back({reinterpret_cast<std::uintptr_t>(screen),
-                            Rect{static_cast<double>(g.x()), static_cast<double>(g.y()),
-                                 static_cast<double>(g.width()), static_cast<double>(g.height())}});
+        const Rect frame = toRect(screen->geometry());
+        screens_.push_back({reinterpret_cast<std::uintptr_t>(screen), frame,
+                            IslandGeometry::hangingArea(frame, toRect(screen->availableGeometry()),
+                                                        settings_.overTopPanel)});
     }
-    if (screens_.empty()) screens_.push_back({0, Rect{0, 0, 1920, 1080}});  // never drawn on
+    if (screens_.empty()) {  // never drawn on
+        screens_.push_back({0, Rect{0, 0, 1920, 1080}, Rect{0, 0, 1920, 1080}});
+    }
     const QPoint pointer = QCursor::pos();
     return {Point{static_cast<double>(pointer.x()), static_cast<double>(pointer.y())}, screens_,
             primary};
@@ -428,9 +460,8 @@ void IslandApp::updateMetrics(const NotchMetrics& metrics) {
     model_->update(metrics);
 }
 
-void IslandApp::placePanel(const Rect& screen) {
-    panel_->placeOn(QRect(static_cast<int>(screen.x), static_cast<int>(screen.y),
-                          static_cast<int>(screen.width), static_cast<int>(screen.height)));
+void IslandApp::placePanel(const Rect& area) {
+    panel_->placeOn(area);
     // A hidden widget keeps a new place to itself until it is shown, but whether a full-screen
     // window covers the island is asked of the server: tell the server now.
     if (!panel_->isVisible() && panel_->windowHandle() != nullptr) {

@@ -14,6 +14,7 @@
 #include "platform/settings.h"
 #include "widget/finish_notice.h"
 
+class QAction;
 class QMenu;
 class QScreen;
 class QSystemTrayIcon;
@@ -29,9 +30,11 @@ class LiveIsland;
 class PointerMonitor;
 class QuitSignals;
 
-/// The running island: loads the first data, shows the panel at the top centre of the screen
-/// under the pointer, follows the pointer, offers the menu with Quit in the tray (or on a right
-/// click where there is no tray), and follows screens as they come and go. GUI thread only.
+/// The running island: loads the first data and the remembered menu choices, hangs the panel
+/// from the top centre of the screen under the pointer (below its top panel unless "Over the top
+/// panel" is chosen), follows the pointer, offers the menu with Quit in the tray (or on a right
+/// click where there is no tray), and follows screens and their panels as they come and go.
+/// GUI thread only.
 class IslandApp final : public QObject, private IslandPort, private Scheduler {
     Q_OBJECT
 
@@ -62,7 +65,7 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     void setHovering(bool hovering) override;
     Rect hitRect(const Rect& screen) const override;
     void updateMetrics(const NotchMetrics& metrics) override;
-    void placePanel(const Rect& screen) override;
+    void placePanel(const Rect& area) override;
     void setClickable(bool clickable) override;
     void setPolling(bool polling) override;
     // Scheduler
@@ -76,8 +79,11 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     void watchScreen(QScreen* screen);
     void buildMenu();
     void addStartAtLogin();
+    void addOverTopPanel();
     void addShowOverFullScreen();
     void addNotifyWhenFinished();
+    /// Writes settings_ after the user changed one; a failure shows in the menu, and the
+    /// choice still holds until the island quits.
     void saveSettings();
     /// Follows the compositor, the stacking and full-screen windows.
     void followDesktop();
@@ -93,13 +99,14 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     std::unique_ptr<LiveIsland> live_;
     std::unique_ptr<PointerMonitor> monitor_;
     std::unique_ptr<DesktopWatcher> desktop_;
-    Settings settings_;
+    Settings settings_;  // the menu's choices: read once at start, written only on a change
     RaiseLimiter raises_;
     QTimer* raiseLater_ = nullptr;
     bool steppedAside_ = false;  // hidden while a full-screen window is in front
     QTimer* poll_;
     QMenu* menu_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
+    QAction* settingsProblem_ = nullptr;
     std::vector<ScreenFrame> screens_;  // filled by sample()
     std::map<TaskId, QPointer<QTimer>> tasks_;
     TaskId nextTask_ = 1;

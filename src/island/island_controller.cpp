@@ -38,7 +38,7 @@ void IslandController::start(const PointerSample& sample) {
     currentScreen_ = chooseScreen(sample);
     setClickable(false);  // clicks pass through the collapsed island
     port_.updateMetrics(NotchMetrics::forScreen());
-    port_.placePanel(currentScreen_->frame);
+    port_.placePanel(currentScreen_->area);
     if (!pinnedOpen_) return;
     if (!port_.isHovering()) port_.setHovering(true);
     if (!port_.isExpanded()) port_.setExpanded(true);
@@ -55,13 +55,13 @@ void IslandController::pointerMoved(const PointerSample& sample) {
         cancelClose();
         if (port_.isExpanded()) port_.setExpanded(false);
         if (port_.isHovering()) port_.setHovering(false);
-        port_.placePanel(screen.frame);
+        port_.placePanel(screen.area);
     } else {
-        // Same screen, perhaps resized: test against its frame as it is now. Moving the panel
-        // is left to screensChanged, which follows any change of the screen's geometry.
-        currentScreen_->frame = screen.frame;
+        // Same screen, perhaps resized or with a new top panel: test against it as it is now.
+        // Moving the panel is left to screensChanged, which follows any change of its geometry.
+        currentScreen_ = screen;
     }
-    step(port_.hitRect(currentScreen_->frame).contains(sample.position));
+    step(port_.hitRect(currentScreen_->area).contains(sample.position));
 }
 
 void IslandController::pointerLeft() {
@@ -80,7 +80,7 @@ void IslandController::screensChanged(const PointerSample& sample) {
     if (!currentScreen_) return;  // start() measures and places the panel itself
     currentScreen_ = chooseScreen(sample);
     port_.updateMetrics(NotchMetrics::forScreen());
-    port_.placePanel(currentScreen_->frame);
+    port_.placePanel(currentScreen_->area);
 }
 
 void IslandController::step(bool inside) {

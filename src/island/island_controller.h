@@ -11,10 +11,13 @@
 namespace wren {
 
 /// One attached screen: an identity that stays the same while the screen stays attached (the
-/// toolkit's screen object, as a number), and its frame in desktop coordinates.
+/// toolkit's screen object, as a number), its frame in desktop coordinates (which screen the
+/// pointer is on), and the part of it the island hangs in (IslandGeometry::hangingArea: where
+/// the island is placed and its hit rectangle measured).
 struct ScreenFrame {
     std::uintptr_t id = 0;
     Rect frame;
+    Rect area;
 };
 
 /// Where the pointer is and which screens there are, read once per step by the caller.
@@ -36,12 +39,12 @@ class IslandPort {
     virtual void setExpanded(bool expanded) = 0;
     /// Marks the pointer as resting on the island (true also refreshes the data).
     virtual void setHovering(bool hovering) = 0;
-    /// The hit rectangle of the island as it stands, on `screen`.
-    virtual Rect hitRect(const Rect& screen) const = 0;
+    /// The hit rectangle of the island as it stands, hanging from the top of `area`.
+    virtual Rect hitRect(const Rect& area) const = 0;
     /// Takes the notch metrics of the island's new screen.
     virtual void updateMetrics(const NotchMetrics& metrics) = 0;
-    /// Places the panel at the top centre of `screen`, with the height for the current sessions.
-    virtual void placePanel(const Rect& screen) = 0;
+    /// Places the panel at the top centre of `area`, the part of its screen the island hangs in.
+    virtual void placePanel(const Rect& area) = 0;
     /// Whether the panel takes clicks (open) or lets them through (collapsed).
     virtual void setClickable(bool clickable) = 0;
     /// Starts or stops the 1/30 s poll that calls IslandController::pointerMoved.

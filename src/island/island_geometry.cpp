@@ -1,5 +1,7 @@
 #include "island/island_geometry.h"
 
+#include <cmath>
+
 namespace wren::IslandGeometry {
 
 Size bodySize(const IslandState& state, double expandedHeight) {
@@ -20,9 +22,21 @@ double panelHeight(std::size_t sessionCount) {
     return static_cast<double>(sessionCount) * 25 + 62 + 110 + 40;
 }
 
-Rect panelFrame(const Rect& screen, std::size_t sessionCount) {
-    const double height = panelHeight(sessionCount);
-    return {screen.midX() - kPanelWidth / 2, screen.y, kPanelWidth, height};
+Rect hangingArea(const Rect& screen, const Rect& available, bool overTopPanel) {
+    const double top = available.y;
+    if (overTopPanel || available.width <= 0 || available.height <= 0 || top < screen.y ||
+        top >= screen.y + screen.height / 2) {
+        return screen;
+    }
+    return {screen.x, top, screen.width, screen.bottom() - top};
+}
+
+Rect windowFrame(const Rect& area, bool open, const NotchMetrics& metrics, double openHeight) {
+    const double width = open ? kPanelWidth : kExpandedWidth + 2 * kEarWidth;
+    const double height =
+        open ? std::ceil(openHeight * (1 + kOvershootRoom) + kShadowReach)
+             : std::ceil(metrics.bodySize.height + kMessageRowHeight + kHoverGrowth) + 1;
+    return {area.midX() - width / 2, area.y, width, height};
 }
 
 }  // namespace wren::IslandGeometry

@@ -19,12 +19,11 @@ void IslandModel::checkOpenHeight() {
 }
 
 Size IslandModel::bodySize() const {
-    return IslandGeometry::bodySize(state_, widget_.expandedHeight(state_.metrics.bodySize.height));
+    return IslandGeometry::bodySize(state_, openHeight());
 }
 
 Rect IslandModel::hitRect(const Rect& screen) const {
-    return IslandGeometry::hitRect(state_, widget_.expandedHeight(state_.metrics.bodySize.height),
-                                   screen);
+    return IslandGeometry::hitRect(state_, openHeight(), screen);
 }
 
 void IslandModel::update(const NotchMetrics& metrics) {

@@ -34,7 +34,7 @@ class IslandModel final : public QObject {
     const NotchMetrics& metrics() const { return state_.metrics; }
     const IslandState& state() const { return state_; }
 
-    /// 480 wide; the widget's expanded height when open, else notch + 24 (+3 while hovered).
+    /// 480 wide; openHeight() when open, else notch + 24 (+3 while hovered).
     Size bodySize() const;
     /// Where the pointer counts as on the island, on `screen` (desktop coordinates).
     Rect hitRect(const Rect& screen) const;

@@ -29,28 +29,40 @@ IslandPanel::IslandPanel(IslandModel& model, QWidget* parent)
     // The attribute sets the type once; the xcb backend rewrites it on every flag change from
     // this property (internal to Qt's xcb plugin, where 0x20 is its utility type).
     windowHandle()->setProperty("_q_xcb_wm_window_type", 0x20);
+    DesktopSession::keepPixelsOnScreen(windowHandle());
+    DesktopSession::declineCompositorShadow(windowHandle());
     applyInput();
+    // The view has taken each change before the panel hears of it, so it knows if it moves.
     connect(view_, &IslandView::bodyChanged, this, [this] {
+        fitWindow(view_->isMoving());
         if (shaped_) applyShape();
     });
+    connect(view_, &IslandView::settled, this, [this] { fitWindow(false); });
     connect(&model_, &IslandModel::expandedChanged, this, [this] {
+        fitWindow(view_->isMoving());
         if (mode_ == InputMode::hitRectOnly) applyInput();
     });
-    // Rows that come or go after start-up must not be cut off: the window follows the list,
-    // keeping its top centre.
-    connect(&model_, &IslandModel::openHeightChanged, this, [this] {
-        resize(width(),
-               static_cast<int>(IslandGeometry::panelHeight(model_.widget().sessions().size())));
-    });
+    // Rows that come or go: heard before the view moves, so the window grows before the body
+    // does, and shrinks once the body has settled.
+    connect(&model_, &IslandModel::openHeightChanged, this, [this] { fitWindow(true); });
 }
 
-void IslandPanel::placeOn(const QRect& screen) {
-    const Rect frame = IslandGeometry::panelFrame(
-        Rect{static_cast<double>(screen.x()), static_cast<double>(screen.y()),
-             static_cast<double>(screen.width()), static_cast<double>(screen.height())},
-        model_.widget().sessions().size());
-    setGeometry(static_cast<int>(std::floor(frame.x)), static_cast<int>(frame.y),
-                static_cast<int>(frame.width), static_cast<int>(frame.height));
+void IslandPanel::placeOn(const Rect& area) {
+    area_ = area;
+    fitWindow(false);
+}
+
+void IslandPanel::fitWindow(bool growOnly) {
+    const Rect frame = IslandGeometry::windowFrame(area_, model_.isExpanded(), model_.metrics(),
+                                                   model_.openHeight());
+    QRect wanted(static_cast<int>(std::floor(frame.x)), static_cast<int>(frame.y),
+                 static_cast<int>(frame.width), static_cast<int>(frame.height));
+    // Both frames are centred on the same middle, so together they hold every frame drawn.
+    if (growOnly) wanted = wanted.united(geometry());
+    if (wanted == geometry()) return;
+    // One move and resize, then the new picture at once: the body never shows out of place.
+    setGeometry(wanted);
+    if (isVisible()) repaint();
 }
 
 void IslandPanel::setClickable(bool clickable) {

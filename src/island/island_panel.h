@@ -3,15 +3,19 @@
 #include <QWidget>
 #include <functional>
 
+#include "island/notch_metrics.h"
+
 namespace wren {
 
 class IslandModel;
 class IslandView;
 
 /// The island's window: frameless, translucent, above everything, never focused and never in a
-/// taskbar (it bypasses the window manager), sized for the island with every row open and its
-/// shadow. It hosts the island view and decides where clicks go: through it while the island is
-/// collapsed, to it while open.
+/// taskbar (it bypasses the window manager), and only as big as what is drawn: the collapsed
+/// body, or the open body with its shadow (IslandGeometry::windowFrame). It grows before the
+/// island opens or its content grows and shrinks once the island has come to rest, each time
+/// moved and resized at once around the body, which stays in place. It hosts the island view
+/// and decides where clicks go: through it while the island is collapsed, to it while open.
 class IslandPanel final : public QWidget {
     Q_OBJECT
 
@@ -26,8 +30,8 @@ class IslandPanel final : public QWidget {
 
     IslandView& view() { return *view_; }
 
-    /// Top centre of `screen` (desktop coordinates), 546 wide, tall enough for every session.
-    void placeOn(const QRect& screen);
+    /// Hangs the island from the top centre of `area` (desktop coordinates).
+    void placeOn(const Rect& area);
     void setClickable(bool clickable);
     void setInputMode(InputMode mode);
     /// Without a compositor translucent pixels show black, so the window is shaped to the body.
@@ -47,11 +51,14 @@ class IslandPanel final : public QWidget {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    /// Sizes the window for the island's state; while `growOnly`, never smaller than it is.
+    void fitWindow(bool growOnly);
     void applyInput();
     void applyShape();
 
     IslandModel& model_;
     IslandView* view_;
+    Rect area_;
     bool clickable_ = false;
     bool shaped_ = false;
     InputMode mode_ = InputMode::transparent;

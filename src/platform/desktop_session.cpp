@@ -58,4 +58,20 @@ void setInputRegion(QWindow* window, const std::optional<QRegion>& region) {
 #endif
 }
 
+void keepPixelsOnScreen(QWindow* window) {
+#ifdef WREN_HAVE_XCB
+    if (onXcb()) x11::keepPixelsOnScreen(window);
+#else
+    (void)window;
+#endif
+}
+
+void declineCompositorShadow(QWindow* window) {
+#ifdef WREN_HAVE_XCB
+    if (onXcb()) x11::declineCompositorShadow(window);
+#else
+    (void)window;
+#endif
+}
+
 }  // namespace wren::DesktopSession

@@ -30,4 +30,14 @@ bool hasCompositor();
 /// whenever Qt::WindowTransparentForInput changes, so use either that flag or this on a window.
 void setInputRegion(QWindow* window, const std::optional<QRegion>& region);
 
+/// When the window is moved and resized at once, its pixels stay where they are on the screen
+/// until it repaints (X11's static bit gravity; by default they stay at its top left corner and
+/// show out of place for a frame). Nothing off X11.
+void keepPixelsOnScreen(QWindow* window);
+
+/// Asks the compositor to draw no shadow of its own around the window, which draws its own
+/// (the _COMPTON_SHADOW property that picom reads; its shadow follows the window's rectangle,
+/// not what is drawn in it). Nothing off X11.
+void declineCompositorShadow(QWindow* window);
+
 }  // namespace wren::DesktopSession

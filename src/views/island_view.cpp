@@ -23,6 +23,10 @@ const anim::Curve kApplyEase = anim::easeOut(0.16);
 constexpr anim::Spring kSelectionSpring{0.32, 0.82};
 
 constexpr double kEars = 2 * IslandView::kTopRadius;
+// The windows that host the island are sized by these, in the core.
+static_assert(IslandGeometry::kEarWidth == IslandView::kTopRadius);
+static_assert(IslandGeometry::kShadowReach ==
+              IslandView::kShadowOffsetY + IslandView::kShadowBlur * 1.5);
 constexpr double kHeaderInset = 14;
 constexpr double kBodyInset = 18;
 
@@ -161,11 +165,14 @@ bool IslandView::advance(double now) {
     moving = IslandPart::advance(now) || moving;
     update();
     const double radius = radius_.value(now);
+    const bool stopped = moving_ && !moving;
+    moving_ = moving;
     if (body != lastBody_ || radius != lastRadius_) {
         lastBody_ = body;
         lastRadius_ = radius;
         emit bodyChanged();
     }
+    if (stopped) emit settled();
     return moving;
 }
 

@@ -40,6 +40,8 @@ class IslandView final : public IslandPart {
     QRectF bodyFrame() const;
     /// The body's outline now, in view coordinates (without the band above the top edge).
     QPainterPath bodyOutline() const;
+    /// True from a change until everything in the island has come to rest.
+    bool isMoving() const { return moving_; }
     double bottomRadius() const { return radius_.value(lastNow_); }
     double shadowOpacity() const { return shadow_.value(lastNow_); }
     WrenContextStrip& strip() { return *strip_; }
@@ -54,6 +56,8 @@ class IslandView final : public IslandPart {
   signals:
     /// The body's outline moved or changed size (for windows that must be shaped to it).
     void bodyChanged();
+    /// Everything has come to rest after moving (for a window that shrinks once it is done).
+    void settled();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -78,6 +82,7 @@ class IslandView final : public IslandPart {
     anim::AnimatedValue panelOpacity_;
     anim::AnimatedValue panelOffset_;
     double lastNow_ = 0;
+    bool moving_ = false;
     QRectF lastBody_;
     double lastRadius_ = -1;
 

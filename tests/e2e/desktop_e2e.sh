@@ -46,11 +46,12 @@ pixel() {
         convert "$scratch/shot.png" -crop "1x1+$1+$2" -depth 8 txt:- |
         grep -o '#[0-9A-Fa-f]\{6\}' | head -1
 }
-# Inside the island's window but outside its body, the window beneath shows as it does beside it.
+# Inside the island's window but outside its body (under its ears, 707 to 719 and 1200 to
+# 1212), the window beneath shows as it does beside it.
 beside_like_desktop() {
     local beside
     beside=$(pixel 400 200)
-    [[ $(pixel 700 200) == "$beside" && $(pixel 960 140) == "$beside" ]]
+    [[ $(pixel 712 40) == "$beside" && $(pixel 1206 40) == "$beside" ]]
 }
 body_is_black() { [[ $(pixel 960 20) == "#000000" ]]; }
 body_not_black() { [[ $(pixel 960 20) != "#000000" ]]; }
@@ -108,18 +109,18 @@ xte 'mousemove 960 900' 'mousemove 961 901'
 wait_until 5 "and leaving closes it" open_not_black
 
 # Two monitors: full-screen on the left one hides the island there, and the pointer moving to
-# the right one brings it back there (960 + 480 - 273 = 1167).
+# the right one brings it back there (960 + 480 - 253 = 1187).
 island_x() { xwininfo -id "$wid" | awk '/Absolute upper-left X/ {print $NF}'; }
 at_x() { [[ $(island_x) == "$1" ]]; }
 xrandr --setmonitor left 960/254x1080/286+0+0 screen >/dev/null 2>&1
 xrandr --setmonitor right 960/254x1080/286+960+0 none >/dev/null 2>&1
 xte 'mousemove 300 700' 'mousemove 301 701'
-wait_until 5 "the island follows the pointer to the left monitor" at_x 207
+wait_until 5 "the island follows the pointer to the left monitor" at_x 227
 xte 'keydown Alt_L' 'key F11' 'keyup Alt_L'
 wait_until 10 "the window goes full-screen on the left monitor" is_fullscreen
 wait_until 5 "the island steps aside there" unmapped
 xte 'mousemove 1400 700' 'mousemove 1401 701'
-wait_until 5 "the pointer on the right monitor brings it back there" at_x 1167
+wait_until 5 "the pointer on the right monitor brings it back there" at_x 1187
 wait_until 5 "shown" viewable
 xte 'keydown Alt_L' 'key F11' 'keyup Alt_L'
 not_fullscreen() { ! is_fullscreen; }
@@ -127,7 +128,7 @@ wait_until 10 "full-screen ends" not_fullscreen
 xrandr --delmonitor left >/dev/null 2>&1
 xrandr --delmonitor right >/dev/null 2>&1
 xte 'mousemove 960 900' 'mousemove 961 901'
-wait_until 5 "one monitor again, the island in the middle" at_x 687
+wait_until 5 "one monitor again, the island in the middle" at_x 707
 
 # ---- The window manager restarts and maps its frames anew, on top ----
 reframed() { grep -c ReparentNotify "$scratch/beneath.log"; }

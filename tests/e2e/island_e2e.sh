@@ -55,19 +55,19 @@ has_window() { [[ -n $(window) ]]; }
 wait_until 10 "the island window appears" has_window
 wid=$(window)
 field() { xwininfo -id "$wid" 2>/dev/null | grep "$1" | awk '{print $NF}'; }
-placed() { [[ $(field 'Absolute upper-left X'):$(field 'Absolute upper-left Y') == 687:0 ]]; }
-wait_until 5 "placed at the top centre, 687,0" placed
-check "546 wide and 212 + 25 per session high" test "$(field Width)x$(field Height)" = "546x287"
+placed() { [[ $(field 'Absolute upper-left X'):$(field 'Absolute upper-left Y') == 707:0 ]]; }
+wait_until 5 "placed at the top centre, 707,0" placed
+check "only as big as the collapsed body, 506 × 60" test "$(field Width)x$(field Height)" = "506x60"
 check "bypasses the window manager" test "$(field Override)" = "yes"
 
 # Collapsed: a black body 56 high, the desktop showing through around it.
 wait_until 10 "collapsed body is black" is_black 960 40
 check "nothing below the collapsed body" is_not_black 960 70
-check "the desktop shows through beside the body" test "$(pixel 700 30)" = "$(pixel 300 30)"
+check "the desktop shows through beside the body" test "$(pixel 712 30)" = "$(pixel 300 30)"
 
 # Click-through while collapsed: a click inside the window but off the island reaches beneath.
 before=$(clicks_beneath)
-xte 'mousemove 700 200' 'mouseclick 1'
+xte 'mousemove 712 40' 'mouseclick 1'
 wait_until 5 "a click passes through the collapsed island" clicked_since "$before"
 
 # The island reads the pointer 1/30 s after raw motion, or at its 1/30 s poll while open, so a
@@ -137,13 +137,13 @@ check "without the old selection" is_not_black 960 230
 xte 'mousemove 960 800'
 wait_until 5 "and closes again" is_not_black 960 100
 
-# A second monitor: the pointer moved onto it takes the island there (960 + 480 − 273 = 1167).
+# A second monitor: the pointer moved onto it takes the island there (960 + 480 − 253 = 1187).
 xrandr --setmonitor left 960/254x1080/286+0+0 screen >/dev/null 2>&1
 xrandr --setmonitor right 960/254x1080/286+960+0 none >/dev/null 2>&1
 # Moved again at every probe, so a move made before the island has heard of the monitor counts.
 moved_right() {
     xte 'mousemove 1400 700' 'mousemove 1401 701'
-    [[ $(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {print $NF}') == 1167 ]]
+    [[ $(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {print $NF}') == 1187 ]]
 }
 wait_until 5 "the island follows the pointer to the new monitor" moved_right
 

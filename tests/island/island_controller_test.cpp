@@ -103,7 +103,7 @@ constexpr Point kOnLeft{960, 20}, kOffLeft{960, 500}, kOnRight{2676, 20}, kOffRi
 struct Rig {
     FakePort port;
     FakeScheduler clock;
-    std::vector<ScreenFrame> screens{{1, kLeft}, {2, kRight}};
+    std::vector<ScreenFrame> screens{{1, kLeft, kLeft}, {2, kRight, kRight}};
     IslandController ctl;
 
     explicit Rig(bool pinned = false, std::optional<NotchMetrics> housing = {},
@@ -340,7 +340,7 @@ TEST(IslandController, HitAreaOnA38PointNotch) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.open << " " << c.pointer.x << "," << c.pointer.y);
-        Rig r(false, NotchMetrics{{192, 38}, true}, {{7, screen}});
+        Rig r(false, NotchMetrics{{192, 38}, true}, {{7, screen, screen}});
         if (c.open) {
             r.move({856, 60});
             r.clock.advance(kDwell);
@@ -396,6 +396,7 @@ TEST(IslandController, ScreensAreKnownByIdAndThePinComesFirst) {
     Rig resized;
     enter(resized, "Open");
     resized.screens[0].frame.width = 1280;
+    resized.screens[0].area.width = 1280;
     resized.move({640, 20});  // on the island of the new frame, off that of the old
     EXPECT_EQ(stateOf(resized), "Open");
     EXPECT_EQ(resized.port.placed.size(), 1u);
@@ -410,8 +411,10 @@ TEST(IslandController, ScreensAreKnownByIdAndThePinComesFirst) {
 
     // More screens than fit on the stack: the pointer still finds the one it is on.
     std::vector<ScreenFrame> many;
-    for (std::uintptr_t i = 0; i < 20; ++i)
-        many.push_back({i + 100, Rect{1000.0 * static_cast<double>(i), 0, 1000, 800}});
+    for (std::uintptr_t i = 0; i < 20; ++i) {
+        const Rect frame{1000.0 * static_cast<double>(i), 0, 1000, 800};
+        many.push_back({i + 100, frame, frame});
+    }
     Rig wide(false, {}, many);
     wide.move({18500, 10});
     EXPECT_EQ(wide.ctl.currentScreen()->id, 118u);
@@ -420,7 +423,7 @@ TEST(IslandController, ScreensAreKnownByIdAndThePinComesFirst) {
     // A pinned screen wins over the pointer.
     FakePort port;
     FakeScheduler clock;
-    const std::vector<ScreenFrame> two{{1, kLeft}, {2, kRight}};
+    const std::vector<ScreenFrame> two{{1, kLeft, kLeft}, {2, kRight, kRight}};
     IslandController pinned(port, clock, false, 1);
     pinned.start({kOnLeft, two, 0});
     pinned.pointerMoved({kOnLeft, two, 0});
@@ -428,10 +431,30 @@ TEST(IslandController, ScreensAreKnownByIdAndThePinComesFirst) {
     EXPECT_FALSE(port.model.isHoveringCollapsed);
 }
 
+TEST(IslandController, HangsInTheAreaButFollowsTheWholeScreen) {
+    // The right screen has a 32-high top panel: the island hangs below it.
+    const Rect belowPanel{1920, 32, 1512, 950};
+    Rig r(false, {}, {{1, kLeft, kLeft}, {2, kRight, belowPanel}});
+    r.move({2676, 10});  // on the right screen's panel: the island moves there, but stays shut
+    EXPECT_EQ(r.ctl.currentScreen()->id, 2u);
+    EXPECT_EQ(r.port.placed.back(), belowPanel);
+    EXPECT_EQ(stateOf(r), "Collapsed");
+    r.move({2676, 40});
+    EXPECT_EQ(stateOf(r), "Dwell");
+
+    // The panel goes away on the same screen: hit-tested at once, placed by screensChanged.
+    r.screens[1].area = kRight;
+    r.move({2676, 10});
+    EXPECT_EQ(stateOf(r), "Dwell");
+    EXPECT_EQ(r.port.placed.back(), belowPanel);
+    r.ctl.screensChanged(r.at({2676, 10}));
+    EXPECT_EQ(r.port.placed.back(), kRight);
+}
+
 TEST(IslandController, NothingBeforeStartNothingAfterDestruction) {
     FakePort port;
     FakeScheduler clock;
-    const std::vector<ScreenFrame> two{{1, kLeft}, {2, kRight}};
+    const std::vector<ScreenFrame> two{{1, kLeft, kLeft}, {2, kRight, kRight}};
     {
         IslandController idle(port, clock, false, std::nullopt);
         idle.pointerMoved({kOnLeft, two, 0});

@@ -91,12 +91,62 @@ TEST(IslandGeometry, BodyAndHitRectangle) {
     EXPECT_FALSE(hit.contains({856, 50 + 62 + 10}));
 }
 
-TEST(IslandGeometry, PanelHangsFromTheTopCentre) {
+TEST(IslandGeometry, PictureHeight) {
     EXPECT_EQ(IslandGeometry::panelHeight(0), 212);
     EXPECT_EQ(IslandGeometry::panelHeight(8), 412);
-    // A screen that does not start at x = 0 is centred on its own middle.
-    EXPECT_EQ(IslandGeometry::panelFrame(Rect{1920, 0, 2560, 1440}, 4),
-              (Rect{1920 + 1280 - 273, 0, 546, 312}));
+}
+
+TEST(IslandGeometry, HangsBelowATopPanel) {
+    const Rect screen{1920, 0, 2560, 1440};
+    struct Case {
+        const char* what;
+        Rect available;
+        bool overTopPanel;
+        Rect expected;
+    };
+    const Case cases[] = {
+        {"no panel", screen, false, screen},
+        {"a top panel", {1920, 32, 2560, 1408}, false, {1920, 32, 2560, 1408}},
+        {"over it", {1920, 32, 2560, 1408}, true, screen},
+        {"a bottom panel", {1920, 0, 2560, 1400}, false, screen},
+        {"a left panel keeps the middle", {1968, 0, 2512, 1440}, false, screen},
+        {"top and left", {1968, 27, 2512, 1413}, false, {1920, 27, 2560, 1413}},
+        {"no work area", {}, false, screen},
+        {"above the screen", {1920, -10, 2560, 1450}, false, screen},
+        {"past the upper half", {1920, 720, 2560, 720}, false, screen},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IslandGeometry::hangingArea(screen, c.available, c.overTopPanel), c.expected)
+            << c.what;
+    }
+}
+
+TEST(IslandGeometry, WindowIsWhatIsDrawn) {
+    const Rect area{1920, 32, 2560, 1408};
+    const NotchMetrics notch38{{192, 38}, true};
+    struct Case {
+        bool open;
+        NotchMetrics metrics;
+        double openHeight;
+        Rect expected;
+    };
+    const Case cases[] = {
+        // Collapsed: the body with its ears and hover growth, and a row for its edge.
+        {false, {}, 129, {3200 - 253, 32, 506, 32 + 24 + 3 + 1}},
+        {false, notch38, 129, {3200 - 253, 32, 506, 38 + 24 + 3 + 1}},
+        // Open: the shadow's width, and below the body 4 % for the overshoot and the shadow.
+        {true, {}, 129, {3200 - 273, 32, 546, 170}},  // ceil(134.16 + 35)
+        {true, {}, 239, {3200 - 273, 32, 546, 284}},  // ceil(248.56 + 35)
+        {true, {}, 400, {3200 - 273, 32, 546, 451}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IslandGeometry::windowFrame(area, c.open, c.metrics, c.openHeight), c.expected)
+            << c.open << " " << c.openHeight;
+    }
+    // The body (480 + 2 × 13 wide) sits at the same place on the desktop in both windows.
+    const Rect collapsed = IslandGeometry::windowFrame(area, false, {}, 129);
+    const Rect open = IslandGeometry::windowFrame(area, true, {}, 129);
+    EXPECT_EQ(collapsed.x + (collapsed.width - 506) / 2, open.x + (open.width - 506) / 2);
 }
 
 }  // namespace

@@ -94,12 +94,14 @@ TEST(IslandModel, HoveringRefreshesOncePerArrival) {
     EXPECT_EQ(model.bodySize(), (Size{480, 56}));
 }
 
-// Rows added after start-up used to be cut off: the window kept the height it was placed with.
+// Rows added after start-up used to be cut off: the open window follows the list.
 TEST(IslandModel, TheWindowFollowsTheNumberOfRows) {
+    anim::Animator::instance().setDisabled(true);  // every change lands at once
     Counted counted;
     IslandModel model(counted.options());
     IslandPanel panel(model);
-    panel.placeOn(QRect(0, 0, 1920, 1080));
+    panel.placeOn(Rect{0, 0, 1920, 1080});
+    model.setExpanded(true);
     QSignalSpy height(&model, &IslandModel::openHeightChanged);
     const auto snapshotOf = [](int rows) {
         MachineSnapshot snapshot;
@@ -110,19 +112,21 @@ TEST(IslandModel, TheWindowFollowsTheNumberOfRows) {
 
     model.widget().refreshNow(snapshotOf(2));
     const qsizetype afterTwo = height.count();
-    EXPECT_GE(afterTwo, 1);
-    EXPECT_EQ(panel.height(), static_cast<int>(IslandGeometry::panelHeight(2)));
+    EXPECT_EQ(afterTwo, 1);
+    EXPECT_EQ(panel.height(), 144);  // ceil(104 × 1.04 + 35)
     model.widget().refreshNow(snapshotOf(2));
     EXPECT_EQ(height.count(), afterTwo) << "the same number of rows changes nothing";
 
     model.widget().refreshNow(snapshotOf(7));
     EXPECT_EQ(height.count(), afterTwo + 1);
     EXPECT_EQ(model.openHeight(), 32 + 22 + 7 * 25);
-    EXPECT_EQ(panel.height(), static_cast<int>(IslandGeometry::panelHeight(7)));
+    EXPECT_EQ(panel.height(), 274);  // ceil(229 × 1.04 + 35)
     EXPECT_EQ(panel.y(), 0) << "still hanging from the top";
 
     model.widget().toggleSelection("r3");
     EXPECT_EQ(height.count(), afterTwo + 2) << "the detail takes room too";
+    EXPECT_EQ(panel.height(), 420);  // ceil(370 × 1.04 + 35)
+    anim::Animator::instance().setDisabled(false);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/x11/qt_xcb.h"
@@ -80,6 +81,28 @@ void setInputShape(QWindow* window, const std::optional<QRegion>& region) {
         xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
                              id, 0, 0, static_cast<uint32_t>(rects.size()), rects.data());
     }
+    xcb_flush(c);
+}
+
+void keepPixelsOnScreen(QWindow* window) {
+    xcb_connection_t* c = qtConnection();
+    if (c == nullptr || window == nullptr) return;
+    const uint32_t gravity = XCB_GRAVITY_STATIC;
+    xcb_change_window_attributes(c, static_cast<xcb_window_t>(window->winId()), XCB_CW_BIT_GRAVITY,
+                                 &gravity);
+    xcb_flush(c);
+}
+
+void declineCompositorShadow(QWindow* window) {
+    xcb_connection_t* c = qtConnection();
+    if (c == nullptr || window == nullptr) return;
+    static constexpr std::string_view kName = "_COMPTON_SHADOW";
+    Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(kName.size()), kName.data()), nullptr));
+    if (!atom) return;
+    const uint32_t none = 0;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window->winId()),
+                        atom->atom, XCB_ATOM_CARDINAL, 32, 1, &none);
     xcb_flush(c);
 }
 

@@ -17,4 +17,8 @@ bool hasCompositor();
 
 void setInputShape(QWindow* window, const std::optional<QRegion>& region);
 
+void keepPixelsOnScreen(QWindow* window);
+
+void declineCompositorShadow(QWindow* window);
+
 }  // namespace wren::x11
