@@ -1,34 +1,27 @@
 #include "island/island_app.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QIcon>
-#include <QKeyEvent>
-#include <QMenu>
 #include <QScreen>
-#include <QSignalBlocker>
-#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWindow>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "island/finish_notifications.h"
+#include "island/island_menu.h"
 #include "island/island_model.h"
 #include "island/island_panel.h"
 #include "island/live_island.h"
+#include "island/qt_scheduler.h"
 #include "machine/profile.h"
 #include "machine/transcript_watch.h"
-#include "platform/autostart.h"
-#include "platform/desktop_notifier.h"
 #include "platform/desktop_session.h"
 #include "platform/desktop_watcher.h"
 #include "platform/pointer_monitor.h"
-#include "platform/program_paths.h"
-#include "platform/settings.h"
 #include "views/context_views.h"
 #include "views/island_view.h"
 #include "views/session_detail.h"
@@ -51,21 +44,13 @@ bool environmentIs(const char* name, const char* value) {
     return set != nullptr && std::strcmp(set, value) == 0;
 }
 
-// The application's own icon, at every size the packaging ships small enough for a tray.
-QIcon trayIcon() {
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64, 128}) {
-        icon.addFile(
-            QStringLiteral(":/app/%1x%1/apps/io.github.wrenisland.WrenIsland.png").arg(size),
-            QSize(size, size));
-    }
-    return icon;
-}
-
 }  // namespace
 
 IslandApp::IslandApp(std::chrono::steady_clock::time_point processStart, QObject* parent)
-    : QObject(parent), poll_(new QTimer(this)), processStart_(processStart) {
+    : QObject(parent),
+      scheduler_(new QtScheduler(this)),
+      poll_(new QTimer(this)),
+      processStart_(processStart) {
     poll_->setInterval(kPollMs);
     connect(poll_, &QTimer::timeout, this, &IslandApp::pointerMoved);
 }
@@ -76,7 +61,6 @@ IslandApp::~IslandApp() {
 }
 
 void IslandApp::start(std::future<MachineSnapshot> firstRead) {
-    settings_ = Settings::load(Settings::userPath());
     model_ = std::make_unique<IslandModel>();
     // The first frame shows real data, and the panel's height follows it.
     if (firstRead.valid()) {
@@ -87,7 +71,17 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
     connect(&model_->widget(), &WrenContextWidget::refreshFinished, this,
             [] { Profile::flush("refresh"); });
 
+    notifications_ = std::make_unique<FinishNotifications>(
+        model_->widget(), [this] { return menu_->settings().notifyWhenFinished; });
+    menu_ = std::make_unique<IslandMenu>(
+        Settings::load(Settings::userPath()),
+        [this] { return notifications_->unavailableReason(); });
+    connect(menu_.get(), &IslandMenu::overTopPanelChanged, this, &IslandApp::screensChanged);
+    connect(menu_.get(), &IslandMenu::showOverFullScreenChanged, this,
+            &IslandApp::stepAsideForFullScreen);
+
     panel_ = std::make_unique<IslandPanel>(*model_);
+    panel_->setContextMenu([this](QPoint global) { menu_->popup(global); });
     panel_->view().setActions(RowActionHandlers::inBackground());
     monitor_ = PointerMonitor::create(this);
     const bool seesPointer = monitor_->kind() != PointerMonitor::Kind::none;
@@ -97,8 +91,7 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
 
     const bool pinnedOpen = environmentIs("WRENISLAND_FORCE_OPEN", "1");
     IslandPort& port = *this;
-    Scheduler& scheduler = *this;
-    controller_ = std::make_unique<IslandController>(port, scheduler, pinnedOpen,
+    controller_ = std::make_unique<IslandController>(port, *scheduler_, pinnedOpen,
                                                      ScreenChoice::pinnedScreen());
     controller_->start(sample());
     if (pinnedOpen) applyForcedSelection();
@@ -113,7 +106,6 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
         for (SessionEntry* entry : view.sessionPanel().entries()) entry->update();
     });
 
-    buildMenu();
     if (Profile::enabled()) panel_->view().installEventFilter(this);
     if (!steppedAside_) {
         panel_->show();
@@ -153,16 +145,6 @@ void IslandApp::start(std::future<MachineSnapshot> firstRead) {
 }
 
 bool IslandApp::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == menu_ &&
-        (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
-        // An open popup takes the keyboard, and Qt matches no action shortcut inside it.
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Q && (key->modifiers() & Qt::ControlModifier)) {
-            menu_->close();
-            QCoreApplication::quit();
-            return true;
-        }
-    }
     if (panel_ && watched == &panel_->view() && event->type() == QEvent::Paint &&
         !firstFramePainted_) {
         // How long a user waits for the island: from the process's start to its first frame.
@@ -184,104 +166,6 @@ void IslandApp::applyForcedSelection() {
     const SessionList& sessions = model_->widget().sessions();
     if (n && *n >= 1 && *n <= static_cast<std::int64_t>(sessions.size())) {
         model_->widget().toggleSelection(sessions[static_cast<std::size_t>(*n - 1)].id);
-    }
-}
-
-void IslandApp::buildMenu() {
-    menu_ = new QMenu();
-    menu_->setAttribute(Qt::WA_DeleteOnClose, false);
-    connect(this, &QObject::destroyed, menu_, &QObject::deleteLater);
-    QAction* caption = menu_->addAction(QStringLiteral("WrenIsland \u2014 prototype"));
-    caption->setEnabled(false);
-    menu_->addSeparator();
-    addStartAtLogin();
-    addOverTopPanel();
-    addShowOverFullScreen();
-    addNotifyWhenFinished();
-    // Shown only when a choice could not be remembered, saying why.
-    settingsProblem_ = menu_->addAction(QString());
-    settingsProblem_->setEnabled(false);
-    settingsProblem_->setVisible(false);
-    QAction* quit = menu_->addAction(QStringLiteral("Quit"));
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    quit->setShortcutVisibleInContextMenu(true);
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
-    menu_->installEventFilter(this);
-
-    // A tray may also appear later; the island's own right click always offers the same menu.
-    tray_ = new QSystemTrayIcon(trayIcon(), this);
-    tray_->setToolTip(QStringLiteral("WrenIsland"));
-    tray_->setContextMenu(menu_);
-    // A left click opens the same menu, as on other Linux trays.
-    connect(tray_, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason why) {
-                if (why == QSystemTrayIcon::Trigger) menu_->popup(QCursor::pos());
-            });
-    tray_->show();
-    panel_->setContextMenu([this](QPoint global) { menu_->popup(global); });
-}
-
-void IslandApp::addStartAtLogin() {
-    QAction* login = menu_->addAction(QStringLiteral("Start at login"));
-    login->setCheckable(true);
-    // Shown only when a change could not be made, saying why.
-    QAction* problem = menu_->addAction(QString());
-    problem->setEnabled(false);
-    problem->setVisible(false);
-
-    // The entry may have been added or removed behind our back: ask the disk each time.
-    connect(menu_, &QMenu::aboutToShow, login, [login] {
-        const QSignalBlocker quiet(login);
-        login->setChecked(Autostart::isEnabled(Autostart::entryPath()));
-    });
-    connect(login, &QAction::toggled, this, [login, problem](bool on) {
-        const std::filesystem::path entry = Autostart::entryPath();
-        const std::optional<std::string> error =
-            on ? Autostart::enable(entry,
-                                   Autostart::entryText(ProgramPaths::command(
-                                       QCoreApplication::applicationFilePath().toStdString())))
-               : Autostart::disable(entry);
-        problem->setVisible(error.has_value());
-        if (!error) return;
-        const QSignalBlocker quiet(login);
-        login->setChecked(!on);
-        // A path may hold "&", which a menu would take for a mnemonic.
-        problem->setText(QStringLiteral("Could not change it: ") +
-                         QString::fromStdString(*error).replace(u'&', QStringLiteral("&&")));
-    });
-}
-
-void IslandApp::addOverTopPanel() {
-    QAction* over = menu_->addAction(QStringLiteral("Over the top panel"));
-    over->setCheckable(true);
-    over->setChecked(settings_.overTopPanel);
-    connect(over, &QAction::toggled, this, [this](bool on) {
-        settings_.overTopPanel = on;
-        saveSettings();
-        screensChanged();
-    });
-}
-
-void IslandApp::addShowOverFullScreen() {
-    QAction* over = menu_->addAction(QStringLiteral("Show over full-screen windows"));
-    over->setCheckable(true);
-    over->setChecked(settings_.showOverFullScreen);
-    connect(over, &QAction::toggled, this, [this](bool on) {
-        settings_.showOverFullScreen = on;
-        saveSettings();
-        stepAsideForFullScreen();
-    });
-}
-
-void IslandApp::saveSettings() {
-    // A choice that cannot be written still holds until the island quits.
-    const std::optional<std::string> error = settings_.save(Settings::userPath());
-    settingsProblem_->setVisible(error.has_value());
-    if (error) {
-        // A path may hold "&", which a menu would take for a mnemonic.
-        settingsProblem_->setText(
-            QStringLiteral("Could not remember it: ") +
-            QString::fromStdString(*error).replace(u'&', QStringLiteral("&&")));
     }
 }
 
@@ -320,7 +204,7 @@ void IslandApp::keepOnTop() {
 }
 
 void IslandApp::stepAsideForFullScreen() {
-    const bool aside = desktop_->isCoveredByFullScreen() && !settings_.showOverFullScreen;
+    const bool aside = desktop_->isCoveredByFullScreen() && !menu_->settings().showOverFullScreen;
     if (aside == steppedAside_) return;
     steppedAside_ = aside;
     if (aside) {
@@ -350,45 +234,6 @@ void IslandApp::letGoOfThePointer() {
     controller_->pointerMoved(away);
 }
 
-void IslandApp::addNotifyWhenFinished() {
-    const QString label = QStringLiteral("Notify when an agent finishes");
-    QAction* notify = menu_->addAction(label);
-    notify->setCheckable(true);
-    notifier_ = std::make_unique<DesktopNotifier>();
-
-    // Where nothing can show a notification the item says why and stays off; a service may
-    // start later, so the bus is asked again each time the menu opens.
-    const auto follow = [this, notify, label] {
-        const std::optional<QString> reason = notifier_->unavailableReason();
-        const QSignalBlocker quiet(notify);
-        notify->setEnabled(!reason);
-        notify->setChecked(!reason && settings_.notifyWhenFinished);
-        notify->setText(reason ? label + QStringLiteral(" (") + *reason + QStringLiteral(")")
-                               : label);
-    };
-    follow();
-    connect(menu_, &QMenu::aboutToShow, notify, follow);
-    connect(notify, &QAction::toggled, this, [this](bool on) {
-        settings_.notifyWhenFinished = on;
-        saveSettings();
-    });
-
-    WrenContextWidget& widget = model_->widget();
-    finishWatch_.update(widget.sessions(), widget.now());
-    connect(&widget, &WrenContextWidget::sessionsChanged, this, [this, &widget] {
-        const std::vector<SessionSummary> finished =
-            finishWatch_.update(widget.sessions(), widget.now());
-        if (!settings_.notifyWhenFinished || finished.empty() || notifier_->unavailableReason())
-            return;
-        for (const SessionSummary& session : finished) {
-            const FinishNotice notice = finishNotice(session);
-            notifier_->notify(
-                QString::fromStdString(notice.title), QString::fromStdString(notice.body),
-                [session] { RowActionHandlers::inBackground().open(session, [](HintChange) {}); });
-        }
-    });
-}
-
 void IslandApp::watchScreen(QScreen* screen) {
     connect(screen, &QScreen::geometryChanged, this, &IslandApp::screensChanged,
             Qt::UniqueConnection);
@@ -406,7 +251,7 @@ PointerSample IslandApp::sample() {
         const Rect frame = toRect(screen->geometry());
         screens_.push_back({reinterpret_cast<std::uintptr_t>(screen), frame,
                             IslandGeometry::hangingArea(frame, toRect(screen->availableGeometry()),
-                                                        settings_.overTopPanel)});
+                                                        menu_->settings().overTopPanel)});
     }
     if (screens_.empty()) {  // never drawn on
         screens_.push_back({0, Rect{0, 0, 1920, 1080}, Rect{0, 0, 1920, 1080}});
@@ -481,32 +326,6 @@ void IslandApp::setPolling(bool polling) {
     } else {
         poll_->stop();
     }
-}
-
-// ---- Scheduler ----
-
-Scheduler::TaskId IslandApp::schedule(double delaySeconds, std::function<void()> task) {
-    const TaskId id = nextTask_++;
-    auto* timer = new QTimer(this);
-    timer->setSingleShot(true);
-    connect(timer, &QTimer::timeout, this, [this, id, timer, task = std::move(task)] {
-        tasks_.erase(id);
-        timer->deleteLater();
-        task();
-    });
-    tasks_[id] = timer;
-    timer->start(static_cast<int>(delaySeconds * 1000 + 0.5));
-    return id;
-}
-
-void IslandApp::cancel(TaskId task) {
-    auto found = tasks_.find(task);
-    if (found == tasks_.end()) return;
-    if (QTimer* timer = found->second) {
-        timer->stop();
-        timer->deleteLater();
-    }
-    tasks_.erase(found);
 }
 
 }  // namespace wren

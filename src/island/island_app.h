@@ -1,33 +1,28 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <chrono>
 #include <future>
-#include <map>
 #include <memory>
 #include <vector>
 
 #include "island/island_controller.h"
 #include "island/raise_limiter.h"
 #include "machine/machine_snapshot.h"
-#include "platform/settings.h"
-#include "widget/finish_notice.h"
 
-class QAction;
-class QMenu;
 class QScreen;
-class QSystemTrayIcon;
 class QTimer;
 
 namespace wren {
 
-class DesktopNotifier;
 class DesktopWatcher;
+class FinishNotifications;
+class IslandMenu;
 class IslandModel;
 class IslandPanel;
 class LiveIsland;
 class PointerMonitor;
+class QtScheduler;
 class QuitSignals;
 
 /// The running island: loads the first data and the remembered menu choices, hangs the panel
@@ -35,7 +30,7 @@ class QuitSignals;
 /// panel" is chosen), follows the pointer, offers the menu with Quit in the tray (or on a right
 /// click where there is no tray), and follows screens and their panels as they come and go.
 /// GUI thread only.
-class IslandApp final : public QObject, private IslandPort, private Scheduler {
+class IslandApp final : public QObject, private IslandPort {
     Q_OBJECT
 
   public:
@@ -68,23 +63,12 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     void placePanel(const Rect& area) override;
     void setClickable(bool clickable) override;
     void setPolling(bool polling) override;
-    // Scheduler
-    TaskId schedule(double delaySeconds, std::function<void()> task) override;
-    void cancel(TaskId task) override;
 
     /// The pointer and the screens as they are now.
     PointerSample sample();
     void pointerMoved();
     void screensChanged();
     void watchScreen(QScreen* screen);
-    void buildMenu();
-    void addStartAtLogin();
-    void addOverTopPanel();
-    void addShowOverFullScreen();
-    void addNotifyWhenFinished();
-    /// Writes settings_ after the user changed one; a failure shows in the menu, and the
-    /// choice still holds until the island quits.
-    void saveSettings();
     /// Follows the compositor, the stacking and full-screen windows.
     void followDesktop();
     void keepOnTop();
@@ -99,19 +83,14 @@ class IslandApp final : public QObject, private IslandPort, private Scheduler {
     std::unique_ptr<LiveIsland> live_;
     std::unique_ptr<PointerMonitor> monitor_;
     std::unique_ptr<DesktopWatcher> desktop_;
-    Settings settings_;  // the menu's choices: read once at start, written only on a change
+    QtScheduler* scheduler_;
+    std::unique_ptr<FinishNotifications> notifications_;
+    std::unique_ptr<IslandMenu> menu_;  // and the choices it holds
     RaiseLimiter raises_;
     QTimer* raiseLater_ = nullptr;
     bool steppedAside_ = false;  // hidden while a full-screen window is in front
     QTimer* poll_;
-    QMenu* menu_ = nullptr;
-    QSystemTrayIcon* tray_ = nullptr;
-    QAction* settingsProblem_ = nullptr;
     std::vector<ScreenFrame> screens_;  // filled by sample()
-    std::map<TaskId, QPointer<QTimer>> tasks_;
-    TaskId nextTask_ = 1;
-    std::unique_ptr<DesktopNotifier> notifier_;
-    FinishWatch finishWatch_;
     std::chrono::steady_clock::time_point processStart_;
     bool firstFramePainted_ = false;
 };
