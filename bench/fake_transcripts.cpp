@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "transcripts/iso8601.h"
+#include "core/transcripts/iso8601.h"
 
 namespace wren::bench {
 namespace {

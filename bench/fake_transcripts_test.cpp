@@ -8,9 +8,9 @@
 #include <set>
 #include <string>
 
-#include "transcripts/iso8601.h"
-#include "transcripts/jsonl_reader.h"
-#include "transcripts/transcript_readers.h"
+#include "core/transcripts/iso8601.h"
+#include "core/transcripts/jsonl_reader.h"
+#include "core/transcripts/transcript_readers.h"
 
 namespace wren::bench {
 namespace {

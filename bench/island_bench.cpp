@@ -9,8 +9,8 @@
 #include <QPainter>
 #include <memory>
 
-#include "island/island_model.h"
-#include "views/animation.h"
+#include "models/island_model.h"
+#include "models/animation.h"
 #include "views/island_view.h"
 
 namespace {

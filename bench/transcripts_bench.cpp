@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "fake_transcripts.h"
-#include "transcripts/jsonl_reader.h"
-#include "transcripts/transcript_readers.h"
+#include "core/transcripts/jsonl_reader.h"
+#include "core/transcripts/transcript_readers.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "reader_input.h"
-#include "transcripts/json_line.h"
-#include "transcripts/jsonl_reader.h"
-#include "transcripts/message_text.h"
+#include "core/transcripts/json_line.h"
+#include "core/transcripts/jsonl_reader.h"
+#include "core/transcripts/message_text.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "fuzz_checks.h"
-#include "transcripts/message_text.h"
+#include "core/transcripts/message_text.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/printed_text.h"
-#include "app/utf8.h"
+#include "core/cli/printed_text.h"
+#include "core/cli/utf8.h"
 #include "fuzz_checks.h"
 
 using wren::fuzz::require;

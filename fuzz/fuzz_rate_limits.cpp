@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "fuzz_checks.h"
-#include "machine/rate_limits.h"
-#include "transcripts/json_line.h"
+#include "core/discovery/rate_limits.h"
+#include "core/transcripts/json_line.h"
 
 using wren::fuzz::require;
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "fuzz_checks.h"
-#include "transcripts/iso8601.h"
+#include "core/transcripts/iso8601.h"
 
 using wren::fuzz::require;
 

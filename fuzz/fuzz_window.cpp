@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "fuzz_checks.h"
-#include "transcripts/jsonl_reader.h"
+#include "core/transcripts/jsonl_reader.h"
 
 using wren::fuzz::require;
 

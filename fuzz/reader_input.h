@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "fuzz_checks.h"
-#include "transcripts/byte_source.h"
-#include "transcripts/transcript_readers.h"
+#include "core/transcripts/byte_source.h"
+#include "core/transcripts/transcript_readers.h"
 
 namespace wren::fuzz {
 

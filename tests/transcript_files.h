@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "transcripts/session_summary.h"
+#include "core/transcripts/session_summary.h"
 
 namespace wren::testing {
 

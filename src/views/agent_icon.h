@@ -7,7 +7,7 @@
 #include <QString>
 #include <optional>
 
-#include "transcripts/agent.h"
+#include "core/transcripts/agent.h"
 
 class QPainter;
 

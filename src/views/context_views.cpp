@@ -7,10 +7,10 @@
 #include "views/session_entry.h"
 #include "views/session_parts.h"
 #include "views/style.h"
-#include "widget/qt_text.h"
-#include "widget/relative_time.h"
-#include "widget/token_format.h"
-#include "widget/wren_context_widget.h"
+#include "platform/qt_text.h"
+#include "core/sessions/relative_time.h"
+#include "core/sessions/token_format.h"
+#include "models/wren_context_widget.h"
 
 namespace wren {
 namespace {

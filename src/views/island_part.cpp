@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "views/animation.h"
+#include "models/animation.h"
 
 namespace wren {
 

@@ -3,11 +3,11 @@
 #include <QPainter>
 #include <cmath>
 
-#include "island/island_model.h"
+#include "models/island_model.h"
 #include "views/context_views.h"
 #include "views/notch_shape.h"
 #include "views/shadow.h"
-#include "widget/wren_context_widget.h"
+#include "models/wren_context_widget.h"
 
 namespace wren {
 namespace {

@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QPainterPath>
 
-#include "views/animation.h"
+#include "models/animation.h"
 #include "views/island_layout.h"
 #include "views/island_part.h"
 #include "views/session_detail.h"

@@ -12,9 +12,9 @@
 #include "views/agent_icon.h"
 #include "views/style.h"
 #include "views/symbols.h"
-#include "widget/qt_text.h"
-#include "widget/quota_format.h"
-#include "widget/token_format.h"
+#include "platform/qt_text.h"
+#include "core/sessions/quota_format.h"
+#include "core/sessions/token_format.h"
 
 namespace wren {
 namespace {

@@ -5,14 +5,14 @@
 #include <optional>
 #include <vector>
 
-#include "machine/install_state.h"
-#include "machine/rate_limits.h"
-#include "transcripts/session_summary.h"
-#include "views/animation.h"
+#include "core/discovery/install_state.h"
+#include "core/discovery/rate_limits.h"
+#include "core/transcripts/session_summary.h"
+#include "models/animation.h"
 #include "views/island_part.h"
-#include "widget/context_model.h"
-#include "widget/row_actions.h"
-#include "widget/session_actions.h"
+#include "core/sessions/context_model.h"
+#include "models/row_actions.h"
+#include "core/sessions/session_actions.h"
 
 namespace wren {
 

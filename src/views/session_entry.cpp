@@ -6,7 +6,7 @@
 
 #include "views/session_parts.h"
 #include "views/style.h"
-#include "widget/token_format.h"
+#include "core/sessions/token_format.h"
 
 namespace wren {
 namespace {

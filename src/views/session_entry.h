@@ -4,11 +4,11 @@
 #include <functional>
 #include <optional>
 
-#include "views/animation.h"
+#include "models/animation.h"
 #include "views/island_part.h"
 #include "views/session_detail.h"
-#include "widget/context_model.h"
-#include "widget/session_actions.h"
+#include "core/sessions/context_model.h"
+#include "core/sessions/session_actions.h"
 
 namespace wren {
 

@@ -4,8 +4,8 @@
 
 #include "views/agent_icon.h"
 #include "views/style.h"
-#include "widget/qt_text.h"
-#include "widget/relative_time.h"
+#include "platform/qt_text.h"
+#include "core/sessions/relative_time.h"
 
 namespace wren::SessionParts {
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "transcripts/session_summary.h"
+#include "core/transcripts/session_summary.h"
 
 class QPainter;
 class QPaintDevice;

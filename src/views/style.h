@@ -6,8 +6,8 @@
 #include <QRectF>
 #include <QString>
 
-#include "transcripts/colour.h"
-#include "transcripts/session_summary.h"
+#include "core/transcripts/colour.h"
+#include "core/transcripts/session_summary.h"
 
 class QPainter;
 class QPaintDevice;

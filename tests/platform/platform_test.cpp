@@ -21,7 +21,7 @@
 #include "platform/quit_signals.h"
 #include "platform/single_instance.h"
 #include "scoped_env.h"
-#include "transcripts/temp_dir.h"
+#include "temp_dir.h"
 
 namespace wren {
 namespace {

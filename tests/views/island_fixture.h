@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "island/island_model.h"
-#include "views/animation.h"
+#include "models/island_model.h"
+#include "models/animation.h"
 #include "views/island_view.h"
 
 namespace wren::testing {
