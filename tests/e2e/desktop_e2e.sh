@@ -10,12 +10,7 @@ source "$(dirname "$0")/e2e_lib.sh"
 trap '[[ -s $scratch/island.err ]] && sed "s/^/island: /" "$scratch/island.err"; e2e_cleanup' EXIT
 e2e_require Xvfb openbox xcompmgr xte xdotool xwininfo xprop xsetroot xev xrandr import convert
 
-mkdir -p "$scratch/claude" "$scratch/codex" "$scratch/runtime" "$scratch/config"
-chmod 700 "$scratch/runtime"
-export CLAUDE_CONFIG_DIR="$scratch/claude" CODEX_HOME="$scratch/codex"
-export WRENISLAND_FORCE_MISSING=claude,codex,wrenmem
-export XDG_RUNTIME_DIR="$scratch/runtime" XDG_CONFIG_HOME="$scratch/config" HOME="$scratch"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM WRENISLAND_FORCE_OPEN WRENISLAND_SCREEN
+e2e_private_home
 
 # openbox with one key binding added to its defaults: Alt+F11 toggles full-screen.
 cat >"$scratch/rc.xml" <<'XML'

@@ -100,6 +100,33 @@ e2e_xvfb() {
     done
 }
 
+# e2e_private_home — a home, config, runtime folder and agent homes of the test's own, with no
+# agent installed and nothing chosen by the caller's environment.
+e2e_private_home() {
+    mkdir -p "$scratch/claude" "$scratch/codex" "$scratch/runtime" "$scratch/config"
+    chmod 700 "$scratch/runtime"
+    export CLAUDE_CONFIG_DIR="$scratch/claude" CODEX_HOME="$scratch/codex"
+    export WRENISLAND_FORCE_MISSING=claude,codex,wrenmem
+    export XDG_RUNTIME_DIR="$scratch/runtime" XDG_CONFIG_HOME="$scratch/config" HOME="$scratch"
+    unset WAYLAND_DISPLAY QT_QPA_PLATFORM WRENISLAND_FORCE_OPEN WRENISLAND_SCREEN
+}
+
+# e2e_claude_sessions DIR — three Claude sessions from the last hour (5, 10 and 15 minutes old,
+# 10k, 20k and 30k tokens) under the Claude home DIR.
+e2e_claude_sessions() {
+    local now n dir t
+    now=$(date +%s)
+    for n in 1 2 3; do
+        dir="$1/projects/-work-p$n"
+        mkdir -p "$dir"
+        t=$((now - n * 300))
+        printf '%s\n%s\n' \
+            "{\"type\":\"user\",\"cwd\":\"/work/p$n\",\"timestamp\":\"$(date -u -d "@$((t - 60))" +%Y-%m-%dT%H:%M:%SZ)\",\"message\":{\"role\":\"user\",\"content\":\"task $n\"}}" \
+            "{\"type\":\"assistant\",\"cwd\":\"/work/p$n\",\"timestamp\":\"$(date -u -d "@$t" +%Y-%m-%dT%H:%M:%SZ)\",\"message\":{\"role\":\"assistant\",\"usage\":{\"input_tokens\":$((n * 10000))}}}" \
+            >"$dir/00000000-0000-4000-8000-00000000000$n.jsonl"
+    done
+}
+
 # e2e_done — the closing line every test runner understands.
 e2e_done() {
     echo "$e2e_passes passed, 0 failed"

@@ -9,17 +9,7 @@ binary=$(realpath "$1")
 e2e_require Xvfb xcompmgr trayer xte xwininfo xdotool xsetroot xrandr xev convert import
 
 # ---- A fake home with three Claude sessions from the last hour ----
-now=$(date +%s)
-stamp() { date -u -d "@$1" +%Y-%m-%dT%H:%M:%SZ; }
-for n in 1 2 3; do
-    dir="$scratch/claude/projects/-work-p$n"
-    mkdir -p "$dir"
-    t=$((now - n * 300))
-    printf '%s\n%s\n' \
-        "{\"type\":\"user\",\"cwd\":\"/work/p$n\",\"timestamp\":\"$(stamp $((t - 60)))\",\"message\":{\"role\":\"user\",\"content\":\"task $n\"}}" \
-        "{\"type\":\"assistant\",\"cwd\":\"/work/p$n\",\"timestamp\":\"$(stamp $t)\",\"message\":{\"role\":\"assistant\",\"usage\":{\"input_tokens\":$((n * 10000))}}}" \
-        >"$dir/00000000-0000-4000-8000-00000000000$n.jsonl"
-done
+e2e_claude_sessions "$scratch/claude"
 mkdir -p "$scratch/codex" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 export CLAUDE_CONFIG_DIR="$scratch/claude" CODEX_HOME="$scratch/codex"

@@ -11,12 +11,7 @@ source "$(dirname "$0")/e2e_lib.sh"
 trap '[[ -s $scratch/island.err ]] && sed "s/^/island: /" "$scratch/island.err"; e2e_cleanup' EXIT
 e2e_require Xvfb openbox tint2 picom xev xte xdotool xwininfo xprop xsetroot import compare
 
-mkdir -p "$scratch/claude" "$scratch/codex" "$scratch/runtime" "$scratch/config"
-chmod 700 "$scratch/runtime"
-export CLAUDE_CONFIG_DIR="$scratch/claude" CODEX_HOME="$scratch/codex"
-export WRENISLAND_FORCE_MISSING=claude,codex,wrenmem
-export XDG_RUNTIME_DIR="$scratch/runtime" XDG_CONFIG_HOME="$scratch/config" HOME="$scratch"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM WRENISLAND_FORCE_OPEN WRENISLAND_SCREEN
+e2e_private_home
 settings="$scratch/config/wrenisland/wrenisland.conf"
 
 # A 400 × 32 orange panel at the top centre, reserving its height, whose middle is a clock that

@@ -17,22 +17,6 @@
 namespace wren::x11 {
 namespace {
 
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
-
-// The screen number in $DISPLAY, which is what Qt connects to unless told otherwise.
-int defaultScreen() {
-    int screen = 0;
-    char* host = nullptr;
-    int display = 0;
-    if (xcb_parse_display(nullptr, &host, &display, &screen) == 0) return 0;
-    std::free(host);
-    return screen;
-}
-
 // A window rectangle in device pixels, grown to whole pixels and clamped to the protocol's
 // 16-bit fields.
 xcb_rectangle_t toDevice(const QRect& rect, qreal ratio) {
@@ -57,12 +41,11 @@ bool hasCompositor() {
     xcb_connection_t* c = qtConnection();
     if (c == nullptr) return false;
     const std::string name = "_NET_WM_CM_S" + std::to_string(defaultScreen());
-    // only_if_exists: if no compositor ever claimed the name, the atom does not exist either.
-    Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 1, static_cast<uint16_t>(name.size()), name.data()), nullptr));
-    if (!atom || atom->atom == XCB_ATOM_NONE) return false;
+    // Only if it exists: if no compositor ever claimed the name, the atom does not exist either.
+    const xcb_atom_t atom = intern(c, name, true);
+    if (atom == XCB_ATOM_NONE) return false;
     Reply<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr));
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom), nullptr));
     return owner && owner->owner != XCB_WINDOW_NONE;
 }
 
@@ -96,13 +79,11 @@ void keepPixelsOnScreen(QWindow* window) {
 void declineCompositorShadow(QWindow* window) {
     xcb_connection_t* c = qtConnection();
     if (c == nullptr || window == nullptr) return;
-    static constexpr std::string_view kName = "_COMPTON_SHADOW";
-    Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(kName.size()), kName.data()), nullptr));
-    if (!atom) return;
+    const xcb_atom_t atom = intern(c, "_COMPTON_SHADOW");
+    if (atom == XCB_ATOM_NONE) return;
     const uint32_t none = 0;
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window->winId()),
-                        atom->atom, XCB_ATOM_CARDINAL, 32, 1, &none);
+                        atom, XCB_ATOM_CARDINAL, 32, 1, &none);
     xcb_flush(c);
 }
 

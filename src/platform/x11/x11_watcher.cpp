@@ -22,31 +22,9 @@
 namespace wren::x11 {
 namespace {
 
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
-
 // A window manager restarting maps and restacks dozens of windows at once; one look at the
 // stack after the burst is enough.
 constexpr int kRestackSettleMs = 100;
-
-xcb_atom_t intern(xcb_connection_t* c, std::string_view name) {
-    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.data()), nullptr));
-    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-}
-
-// The screen number in $DISPLAY, the one Qt opened.
-int defaultScreen() {
-    int screen = 0;
-    char* host = nullptr;
-    int display = 0;
-    if (xcb_parse_display(nullptr, &host, &display, &screen) == 0) return 0;
-    std::free(host);
-    return screen;
-}
 
 xcb_window_t rootOf(xcb_connection_t* c, int screen) {
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
