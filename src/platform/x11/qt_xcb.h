@@ -39,11 +39,11 @@ inline int defaultScreen() {
 
 /// The atom for `name`; with `onlyIfExists`, none unless some client made it already.
 inline xcb_atom_t intern(xcb_connection_t* c, std::string_view name, bool onlyIfExists = false) {
-    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        c,
-        xcb_intern_atom(c, onlyIfExists ? 1 : 0, static_cast<std::uint16_t>(name.size()),
-                        name.data()),
-        nullptr));
+    Reply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(c,
+                              xcb_intern_atom(c, onlyIfExists ? 1 : 0,
+                                              static_cast<std::uint16_t>(name.size()), name.data()),
+                              nullptr));
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
