@@ -8,15 +8,25 @@
 
 namespace wren {
 
+namespace {
+
+// A calendar in `zoneName` (the process's own zone when empty), set to `moment`.
+icu::GregorianCalendar calendarAt(const std::string& zoneName, Instant moment, UErrorCode& status) {
+    std::unique_ptr<icu::TimeZone> zone(
+        zoneName.empty() ? icu::TimeZone::createDefault()
+                         : icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zoneName)));
+    icu::GregorianCalendar calendar(zone.release(), status);  // adopts the zone
+    calendar.setTime(unixSeconds(moment) * 1000.0, status);
+    return calendar;
+}
+
+}  // namespace
+
 LocalCalendar::Day LocalCalendar::dayContaining(Instant moment) const {
     const Day empty{moment, moment};
     if (!std::isfinite(unixSeconds(moment))) return empty;
-    std::unique_ptr<icu::TimeZone> zone(
-        zone_.empty() ? icu::TimeZone::createDefault()
-                      : icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zone_)));
     UErrorCode status = U_ZERO_ERROR;
-    icu::GregorianCalendar calendar(zone.release(), status);  // adopts the zone
-    calendar.setTime(unixSeconds(moment) * 1000.0, status);
+    icu::GregorianCalendar calendar = calendarAt(zone_, moment, status);
     // Zeroing the fields (not subtracting 24 h) lets the calendar find midnight on DST days.
     calendar.set(UCAL_HOUR_OF_DAY, 0);
     calendar.set(UCAL_MINUTE, 0);
@@ -37,12 +47,8 @@ LocalCalendar::Day LocalCalendar::dayContaining(Instant moment) const {
 
 std::optional<LocalCalendar::WallClock> LocalCalendar::wallClock(Instant moment) const {
     if (!std::isfinite(unixSeconds(moment))) return std::nullopt;
-    std::unique_ptr<icu::TimeZone> zone(
-        zone_.empty() ? icu::TimeZone::createDefault()
-                      : icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zone_)));
     UErrorCode status = U_ZERO_ERROR;
-    icu::GregorianCalendar calendar(zone.release(), status);  // adopts the zone
-    calendar.setTime(unixSeconds(moment) * 1000.0, status);
+    icu::GregorianCalendar calendar = calendarAt(zone_, moment, status);
     WallClock clock;
     clock.weekday = calendar.get(UCAL_DAY_OF_WEEK, status) - UCAL_SUNDAY;
     clock.day = calendar.get(UCAL_DATE, status);
