@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/discovery/directory.h"
+#include "core/discovery/file_stamp.h"
 #include "core/transcripts/iso8601.h"
 #include "core/transcripts/json_line.h"
 #include "core/transcripts/jsonl_reader.h"
@@ -274,24 +275,6 @@ std::vector<RateWindow> parseClaudeCache(std::string_view document) {
 
 namespace {
 
-// What identifies one version of a file without reading it.
-struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    std::int64_t modifiedSeconds = 0;
-    long modifiedNanos = 0;
-
-    bool operator==(const FileStamp&) const = default;
-};
-
-std::optional<FileStamp> stampOf(const std::filesystem::path& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-    return FileStamp{info.st_dev, info.st_ino, info.st_size,
-                     static_cast<std::int64_t>(info.st_mtim.tv_sec), info.st_mtim.tv_nsec};
-}
-
 std::vector<RateWindow> readCachedWindows(const std::filesystem::path& path) {
     const auto file = RegularFile::open(path);
     const auto size = file ? file->size() : std::nullopt;
@@ -321,7 +304,7 @@ std::vector<RateWindow> claudeCachedWindows(const std::vector<std::filesystem::p
     static std::mutex lock;
     static std::map<std::filesystem::path, Memo> memo;
     for (const std::filesystem::path& path : files) {
-        const auto stamp = stampOf(path);
+        const auto stamp = FileStamp::ofPath(path);
         if (!stamp) continue;
         std::optional<std::vector<RateWindow>> windows;
         {

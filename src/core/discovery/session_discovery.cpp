@@ -16,6 +16,7 @@
 
 #include "core/discovery/agent_roots.h"
 #include "core/discovery/directory.h"
+#include "core/discovery/file_stamp.h"
 #include "core/discovery/parallel_for.h"
 #include "core/discovery/profile.h"
 #include "core/transcripts/reader_arena.h"
@@ -42,24 +43,6 @@ std::string joined(const std::string& directory, std::string_view name) {
 double modifiedSeconds(const struct stat& status) {
     return static_cast<double>(status.st_mtim.tv_sec) +
            static_cast<double>(status.st_mtim.tv_nsec) / 1e9;
-}
-
-/// What identifies one version of a file's content: any write moves the change time, which no
-/// one can set back.
-struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    std::int64_t modifiedNs = 0;
-    std::int64_t changedNs = 0;
-    friend bool operator==(const FileStamp&, const FileStamp&) = default;
-};
-
-FileStamp stampOf(const struct stat& status) {
-    const auto ns = [](const timespec& t) {
-        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-    };
-    return {status.st_dev, status.st_ino, status.st_size, ns(status.st_mtim), ns(status.st_ctim)};
 }
 
 struct Candidate {
@@ -108,7 +91,7 @@ void walk(const std::filesystem::path& root, double cutoff, std::vector<Candidat
         }
         if (!transcriptName || type != DT_REG) continue;
         if (modifiedSeconds(status) < cutoff) continue;
-        found.push_back(Candidate{joined(frame.path, name), stampOf(status)});
+        found.push_back(Candidate{joined(frame.path, name), FileStamp::of(status)});
     }
 }
 
