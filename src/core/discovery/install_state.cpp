@@ -7,8 +7,13 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "core/discovery/file_stamp.h"
 #include "core/discovery/home_directory.h"
 #include "core/discovery/profile.h"
 #include "core/transcripts/json_line.h"
@@ -142,7 +147,9 @@ std::string_view learnMoreURL() {
     return "https://wrenmem.dev/#install-dock";
 }
 
-bool fileMentions(const std::filesystem::path& path, std::string_view text) {
+namespace {
+
+bool scanMentions(const std::filesystem::path& path, std::string_view text) {
     const auto file = RegularFile::open(path);
     if (!file || text.empty()) return false;
     // A chunk holds up to three bytes of a character cut by the previous read, then new bytes.
@@ -172,6 +179,33 @@ bool fileMentions(const std::filesystem::path& path, std::string_view text) {
         carried = total - whole;
         std::memmove(buffer.data(), buffer.data() + whole, carried);
     }
+}
+
+}  // namespace
+
+bool fileMentions(const std::filesystem::path& path, std::string_view text) {
+    // ~/.claude.json holds the user's project history and can be megabytes; the island now
+    // reads a snapshot every few seconds while an agent writes, so an unchanged file is not
+    // scanned again.
+    struct Entry {
+        FileStamp stamp;
+        bool found = false;
+    };
+    static std::mutex lock;
+    static std::map<std::pair<std::string, std::string>, Entry> memo;
+    const std::optional<FileStamp> stamp = FileStamp::ofPath(path);
+    if (!stamp) return scanMentions(path, text);
+    const std::pair<std::string, std::string> key{path.native(), std::string(text)};
+    {
+        const std::lock_guard hold(lock);
+        const auto found = memo.find(key);
+        if (found != memo.end() && found->second.stamp == *stamp) return found->second.found;
+    }
+    // Stamped before the scan: a write during it changes the stamp and is scanned next time.
+    const bool found = scanMentions(path, text);
+    const std::lock_guard hold(lock);
+    memo.insert_or_assign(key, Entry{*stamp, found});
+    return found;
 }
 
 bool registeredAsMCPServer(const InstallPaths& paths) {
